@@ -1,0 +1,179 @@
+// The main window: status line, system commands, hot-key installation and the exit sequence.
+// It is the dispatcher of the whole program; each message goes to a short handler.
+#include <stdio.h>
+
+#include "app/ids.h"
+#include "app/shell_win.h"
+#include "app/status.h"
+#include "settings/hotkeys.h"
+#include "settings/settings.h"
+#include "settings/settings_win.h"
+
+int busy;
+int drop_count;
+int drop_index;
+HDROP drop_handle;
+HWND dde_server_window;
+int mail_started;
+
+static const RECT STATUS_RECT = {0, 0, 150, 40};
+static const int STATUS_X = 55;
+static const int STATUS_Y = 3;
+
+void refresh_status()
+{
+    InvalidateRect(main_window, &STATUS_RECT, TRUE);
+    UpdateWindow(main_window);
+}
+
+static void on_create(HWND hwnd)
+{
+    DragAcceptFiles(hwnd, TRUE);
+    busy = 0;
+    main_state = STANDBY;
+    drop_count = 0;
+    drop_index = 0;
+    drop_handle = NULL;
+    dde_server_window = NULL;
+    mail_started = 0;
+    PostMessageA(hwnd, UM_REGISTER_HOTKEYS, 0, 0);
+    PostMessageA(hwnd, UM_REFRESH_STATUS, 0, 0);
+}
+
+static void on_paint(HWND hwnd)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    LOGFONTA lf = {};
+    lf.lfHeight = 11;
+    lf.lfWidth = 5;
+    strcpy(lf.lfFaceName, "ROMAN");
+    HFONT font = CreateFontIndirectA(&lf);
+    HGDIOBJ old_font = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+
+    long current = drop_count == 0 ? 1 : drop_index + 1;
+    long total = drop_count == 0 ? 1 : drop_count;
+    StatusLook look = status_look(main_state, settings.output_device, current, total,
+                                  adjust_percent);
+    const char* caption = look.caption;
+    if (!IsIconic(hwnd)) {
+        SetTextColor(dc, RGB(look.red, look.green, look.blue));
+        TextOutA(dc, STATUS_X, STATUS_Y, look.line, (int)strlen(look.line));
+        caption = APP_TITLE;
+    }
+    // Setting an unchanged caption would only repaint the frame.
+    char shown[64];
+    if (GetWindowTextA(hwnd, shown, sizeof shown) == 0 || strcmp(shown, caption) != 0)
+        SetWindowTextA(hwnd, caption);
+
+    SelectObject(dc, old_font);
+    DeleteObject(font);
+    EndPaint(hwnd, &ps);
+}
+
+// The hot keys are those of the loaded settings. A message box shown while start-up loads them
+// (the load error) runs a message loop that would otherwise install them from an empty record.
+static bool settings_ready;
+static bool hotkeys_deferred;
+
+void start_up_finished()
+{
+    settings_ready = true;
+    if (hotkeys_deferred)
+        PostMessageA(main_window, UM_REGISTER_HOTKEYS, 0, 0);
+}
+
+// Each hot key that cannot be had is named on its own; the others still work.
+static void register_hotkeys()
+{
+    if (!settings_ready) {
+        hotkeys_deferred = true;
+        return;
+    }
+    for (const Hotkey& h : HOTKEYS) {
+        if (RegisterHotKey(main_window, h.id, settings.*h.mod, settings.*h.vk))
+            continue;
+        char text[200];
+        snprintf(text, sizeof text, "%s\n%s", h.failure_line, HOTKEY_TAKEN_TEXT);
+        MessageBoxA(NULL, text, APP_TITLE, MB_ICONEXCLAMATION);
+    }
+}
+
+static void on_help(UINT command, ULONG_PTR data)
+{
+    MessageBeep(MB_OK);
+    WinHelpA(main_window, help_path, command, data);
+}
+
+static LRESULT on_syscommand(HWND hwnd, WPARAM command, LPARAM lparam)
+{
+    switch (command) {
+    case CMD_HELP:
+        settings_busy = 0;
+        on_help(HELP_INDEX, 0);
+        return 0;
+    case CMD_HELP_SEARCH:
+        settings_busy = 0;
+        on_help(HELP_KEY, (ULONG_PTR) "");
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, WM_SYSCOMMAND, command, lparam);
+    }
+}
+
+// Stores the placement into what was last saved, so unsaved changes in memory are not written.
+static void on_destroy()
+{
+    if (auto_timer_running == 1)
+        KillTimer(main_window, TIMER_AUTO_OUTPUT);
+    for (const Hotkey& h : HOTKEYS)
+        UnregisterHotKey(main_window, h.id);
+    CloseHandle(instance_mutex);
+    instance_mutex = NULL;
+    if (load_settings() >= 0) {
+        WINDOWPLACEMENT wp = {};
+        wp.length = sizeof wp;
+        GetWindowPlacement(main_window, &wp);
+        settings.window_show_cmd = show_cmd_to_store(wp.showCmd);
+        settings.window_left = wp.rcNormalPosition.left;
+        settings.window_top = wp.rcNormalPosition.top;
+        settings.window_right = wp.rcNormalPosition.right;
+        settings.window_bottom = wp.rcNormalPosition.bottom;
+        save_settings(0);
+        WinHelpA(main_window, help_path, HELP_QUIT, 0);
+    }
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        main_window = hwnd;
+        on_create(hwnd);
+        return 0;
+    case WM_PAINT:
+        on_paint(hwnd);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        on_destroy();
+        return 0;
+    case WM_COMMAND:
+    case WM_TIMER:
+        return 0;
+    case WM_SYSCOMMAND:
+        return on_syscommand(hwnd, wparam, lparam);
+    case UM_REGISTER_HOTKEYS:
+        register_hotkeys();
+        return 0;
+    case UM_REFRESH_STATUS:
+        refresh_status();
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, msg, wparam, lparam);
+    }
+}

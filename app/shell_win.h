@@ -1,0 +1,41 @@
+// Process-wide state of the application shell and the functions other modules call on it.
+#pragma once
+
+#include <windows.h>
+
+// Room for any directory the ANSI interface can report, plus the file name after it.
+constexpr int DIR_BUF = MAX_PATH;
+constexpr int PATH_BUF = MAX_PATH + 16;
+
+extern HINSTANCE instance_handle;
+extern HANDLE instance_mutex;
+extern HWND main_window;
+extern char program_dir[DIR_BUF];
+extern char settings_path[PATH_BUF];
+extern char help_path[PATH_BUF];
+extern char printer_name_shown[120];
+extern int os_platform;  // 1 Windows 95 family, 2 Windows NT
+extern DWORD start_tick;
+extern int auto_timer_running;
+
+// State of the copy sequence, cleared when the main window is created.
+extern int busy;
+extern int drop_count;
+extern int drop_index;
+extern HDROP drop_handle;
+extern HWND dde_server_window;
+extern int mail_started;
+
+LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+// Start-up has loaded and repaired the settings and shown the window; the message loop follows.
+void start_up_finished();
+
+// Invalidates the status line and repaints it before returning.
+void refresh_status();
+
+// Error beep and message box for a failed step: "text\nstep(ERR=n)". Returns 0.
+int show_step_error(const char* text, const char* step);
+
+// Error beep and a message box with no owner and the program's caption.
+void show_error_box(const char* text);

@@ -1,0 +1,35 @@
+# Native half: unit tests of the portable library, the settings fuzzer (with clang), and the
+# cross build of the Windows half, whose system tests ctest runs under Wine.
+include(CTest)
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(unit_tests ${UNIT_TEST_SOURCES})
+target_link_libraries(unit_tests PRIVATE kavrel_core GTest::gtest_main)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_executable(settings_fuzz ${CMAKE_SOURCE_DIR}/tests/fuzz/settings_fuzz.cpp)
+  target_compile_options(settings_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(settings_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(settings_fuzz PRIVATE kavrel_core)
+endif()
+
+option(KAVREL_WIN32 "Cross-build KAVREL.EXE and its system tests, and run them under Wine" ON)
+if(KAVREL_WIN32)
+  include(ExternalProject)
+  set(WIN32_BUILD_DIR ${CMAKE_BINARY_DIR}/win32)
+  ExternalProject_Add(kavrel_win32
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${WIN32_BUILD_DIR}
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    USES_TERMINAL_BUILD ON)
+  add_test(NAME system_tests
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --test
+            ${WIN32_BUILD_DIR}/system_tests.exe)
+  set_tests_properties(system_tests PROPERTIES TIMEOUT 900)
+endif()

@@ -1,0 +1,28 @@
+# Windows half: KAVREL.EXE with its resources, and the system-test program that drives it.
+enable_language(RC)
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+
+set(GENERATED_RES ${CMAKE_BINARY_DIR}/res)
+add_custom_command(
+  OUTPUT ${GENERATED_RES}/kavrel.ico ${GENERATED_RES}/wave1.wav
+  COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make_resources.py ${GENERATED_RES}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_resources.py
+  COMMENT "Drawing the icon and synthesising the capture sound")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
+  OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav")
+
+add_executable(kavrel WIN32 ${WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/res/kavrel.rc)
+set_target_properties(kavrel PROPERTIES OUTPUT_NAME KAVREL SUFFIX ".EXE")
+target_include_directories(kavrel PRIVATE ${CMAKE_SOURCE_DIR} ${GENERATED_RES})
+target_link_libraries(kavrel PRIVATE kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
+
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB SYSTEM_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system/*.cpp)
+add_executable(system_tests ${SYSTEM_TEST_SOURCES})
+target_include_directories(system_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32 winspool gdi32
+                      user32)
+add_dependencies(system_tests kavrel)

@@ -1,0 +1,34 @@
+// The stored printer setup (blocks A, B, C and the driver name): how a device mode, DEVNAMES
+// and driver path returned by the system are kept in the settings record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "settings/settings.h"
+
+constexpr size_t DEVMODE_PUBLIC_SIZE = 156;
+constexpr size_t DRIVER_EXTRA_MAX = 5000;
+
+// Offsets of the device-mode fields the program touches by name.
+constexpr size_t DEVMODE_DEVICE_NAME_AT = 0;
+constexpr size_t DEVMODE_SIZE_AT = 36;
+constexpr size_t DEVMODE_DRIVER_EXTRA_AT = 38;
+constexpr size_t DEVMODE_ORIENTATION_AT = 44;
+constexpr int16_t ORIENTATION_LANDSCAPE = 2;
+
+uint16_t stored_dm_size(const SettingsRecord& record);
+uint16_t stored_dm_driver_extra(const SettingsRecord& record);
+void set_stored_dm_size(SettingsRecord& record, uint16_t size);
+void set_stored_dm_orientation(SettingsRecord& record, int16_t orientation);
+
+// Keeps a device mode the system returned, split at byte 156 whatever its own size says. Only
+// `available` bytes of `devmode` exist; nothing past them is read.
+void store_returned_devmode(SettingsRecord& record, const unsigned char* devmode, size_t available);
+
+// Keeps the four offsets at the head of a returned DEVNAMES block.
+void store_returned_devnames(SettingsRecord& record, const unsigned char* devnames,
+                             size_t available);
+
+// Keeps a driver file path up to its first ".", at most 79 characters.
+void store_driver_name(SettingsRecord& record, const char* driver_path);

@@ -1,0 +1,88 @@
+// Taking the printer setup from the system: print dialogs and the spooler's driver information.
+#include "print/printer_win.h"
+
+#include <commdlg.h>
+#include <winspool.h>
+
+#include "app/shell_win.h"
+#include "print/printer_setup.h"
+#include "settings/settings.h"
+#include "settings/settings_win.h"
+
+static const char SAVE_FAILED_TEXT[] = "プリンター情報が保存できません";
+
+// Copies from a movable block without reading past its end, whatever the block claims.
+template <typename Store>
+static void store_block(HGLOBAL block, Store store)
+{
+    if (!block)
+        return;
+    const auto* p = static_cast<const unsigned char*>(GlobalLock(block));
+    if (!p)
+        return;
+    store(settings, p, GlobalSize(block));
+    GlobalUnlock(block);
+}
+
+int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
+{
+    store_block(devmode, store_returned_devmode);
+    store_block(devnames, store_returned_devnames);
+
+    char device_name[CCHDEVICENAME + 1] = {0};
+    memcpy(device_name, settings.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
+    DEVMODEA* dm = devmode ? static_cast<DEVMODEA*>(GlobalLock(devmode)) : NULL;
+    defaults.pDevMode = dm;
+    HANDLE printer = NULL;
+    BOOL opened = OpenPrinterA(device_name, &printer, &defaults);
+    if (dm)
+        GlobalUnlock(devmode);
+    if (!opened) {
+        show_step_error(SAVE_FAILED_TEXT, "Open Printer");
+        return -1;
+    }
+
+    DWORD needed = 0;
+    GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
+    BYTE* info = needed ? static_cast<BYTE*>(calloc(1, needed)) : NULL;
+    if (!info || !GetPrinterDriverA(printer, NULL, 2, info, needed, &needed)) {
+        show_step_error(SAVE_FAILED_TEXT, "Get Driver");
+        free(info);
+        ClosePrinter(printer);
+        return -1;
+    }
+    const char* path = reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath;
+    store_driver_name(settings, path ? path : "");
+    free(info);
+    ClosePrinter(printer);
+    return 0;
+}
+
+int refresh_default_printer(int force)
+{
+    if (settings.printer_choice == 1 && force == 0)
+        return 1;
+    if (load_settings() == -1)
+        return -1;
+
+    PRINTDLGA pd = {};
+    pd.lStructSize = sizeof pd;
+    pd.hwndOwner = main_window;
+    pd.Flags = PD_RETURNDEFAULT;
+    pd.nFromPage = 1;
+    pd.nToPage = 1;
+    pd.nCopies = 1;
+    if (!PrintDlgA(&pd))
+        return -1;
+    int stored = store_printer_from_dialog(pd.hDevMode, pd.hDevNames);
+    if (pd.hDevMode)
+        GlobalFree(pd.hDevMode);
+    if (pd.hDevNames)
+        GlobalFree(pd.hDevNames);
+    if (stored != 0)
+        return -1;
+    save_settings(0);
+    set_stored_dm_orientation(settings, ORIENTATION_LANDSCAPE);
+    return 0;
+}

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Runs a Windows program of this project under Wine with everything it needs around it:
+# a headless X display when there is none, Wine's virtual desktop (so the task bar and the
+# notification area exist), code page 932, and a CUPS scheduler with a PDF printer as default.
+#
+#   wine-session.sh --test EXE [ARGS...]   fresh prefix and display; exit code is EXE's
+#   wine-session.sh --run DIR EXE          kept prefix; EXE runs with DIR as current directory
+set -euo pipefail
+
+mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE}
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
+xvfb_pid=""
+
+cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        wineserver -k 2>/dev/null || true
+    fi
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    if [ "$mode" = --test ]; then rm -rf "$session"; else rm -rf "$session/x"; fi
+}
+trap cleanup EXIT
+
+start_xvfb() {
+    mkdir -p "$session/x"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session/x/display" \
+        >"$session/x/log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$session/x/display" ] && break
+        sleep 0.1
+    done
+    [ -s "$session/x/display" ] || { echo "Xvfb did not start" >&2; cat "$session/x/log" >&2; exit 1; }
+    export DISPLAY=":$(cat "$session/x/display")"
+}
+
+start_cups() {
+    if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+        cupsd
+        for _ in $(seq 50); do
+            lpstat -r 2>/dev/null | grep -q 'is running' && break
+            sleep 0.2
+        done
+    fi
+    if ! lpstat -p PDF >/dev/null 2>&1; then
+        lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+    fi
+    lpadmin -d PDF
+}
+
+prepare_prefix() {
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export LC_ALL=ja_JP.UTF-8
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    # Every window of the session goes into one virtual desktop with a task bar.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    wineserver -w
+}
+
+start_cups
+case "$mode" in
+--test)
+    exe=${1:?an EXE to run}
+    shift
+    export WINEPREFIX="$session/prefix"
+    start_xvfb
+    prepare_prefix
+    set +e
+    wine "$exe" "$@"
+    rc=$?
+    set -e
+    exit $rc
+    ;;
+--run)
+    dir=${1:?a working folder}
+    exe=${2:?an EXE to run}
+    export WINEPREFIX=${KAVREL_WINEPREFIX:-$(dirname "$exe")/wineprefix}
+    if [ -z "${DISPLAY:-}" ]; then
+        start_xvfb
+        echo "No display was set: KAVREL.EXE runs on the virtual X display $DISPLAY."
+        echo "  Look at it:    DISPLAY=$DISPLAY import -window root shot.png"
+        echo "  Or attach:     x11vnc -display $DISPLAY  (then any VNC viewer on port 5900)"
+    fi
+    prepare_prefix
+    mkdir -p "$dir"
+    echo "Working folder (KAVREL.INI is kept here): $dir"
+    echo "Stop with Ctrl+C, or close the program's window."
+    cd "$dir"
+    wine "$exe"
+    ;;
+*)
+    echo "unknown mode $mode" >&2
+    exit 2
+    ;;
+esac

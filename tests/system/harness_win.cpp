@@ -1,0 +1,254 @@
+// Helpers of the system tests; see harness_win.h.
+#include "tests/system/harness_win.h"
+
+#include <stdio.h>
+
+#include "app/status.h"
+
+static std::string exe_dir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    char* slash = strrchr(path, '\\');
+    if (slash)
+        *slash = 0;
+    return path;
+}
+
+Kavrel::Kavrel(const std::string& work_dir)
+{
+    std::string exe = exe_dir() + "\\KAVREL.EXE";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &cmd[0], NULL, NULL, FALSE, 0, NULL, work_dir.c_str(), &si,
+                        &pi))
+        pi = PROCESS_INFORMATION{};
+}
+
+Kavrel::~Kavrel()
+{
+    if (!pi.hProcess)
+        return;
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+}
+
+struct FindRequest {
+    DWORD pid;
+    const char* class_name;
+    bool visible_only;
+    HWND found;
+};
+
+static BOOL CALLBACK find_proc(HWND hwnd, LPARAM lp)
+{
+    auto* req = reinterpret_cast<FindRequest*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if ((req->pid == 0 || pid == req->pid) && strcmp(cls, req->class_name) == 0 &&
+        (!req->visible_only || IsWindowVisible(hwnd))) {
+        req->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND wait_window(DWORD pid, const char* class_name, bool visible_only, int timeout_ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        FindRequest req{pid, class_name, visible_only, NULL};
+        EnumWindows(find_proc, reinterpret_cast<LPARAM>(&req));
+        if (req.found)
+            return req.found;
+        Sleep(50);
+    } while (GetTickCount() - start < (DWORD)timeout_ms);
+    return NULL;
+}
+
+HWND Kavrel::main_window(int timeout_ms) const
+{
+    if (!pi.hProcess)
+        return NULL;
+    return wait_window(pi.dwProcessId, APP_TITLE, true, timeout_ms);
+}
+
+HWND Kavrel::message_box(int timeout_ms) const
+{
+    if (!pi.hProcess)
+        return NULL;
+    return wait_window(pi.dwProcessId, "#32770", true, timeout_ms);
+}
+
+bool Kavrel::wait_exit(int timeout_ms, DWORD* exit_code) const
+{
+    if (!pi.hProcess || WaitForSingleObject(pi.hProcess, timeout_ms) != WAIT_OBJECT_0)
+        return false;
+    if (exit_code)
+        GetExitCodeProcess(pi.hProcess, exit_code);
+    return true;
+}
+
+bool Kavrel::close(DWORD* exit_code) const
+{
+    HWND hwnd = main_window(1000);
+    if (!hwnd)
+        return false;
+    PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return wait_exit(START_TIMEOUT_MS, exit_code);
+}
+
+static void remove_tree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string fresh_work_dir(const std::string& name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string root = std::string(temp) + "kavrel-tests";
+    CreateDirectoryA(root.c_str(), NULL);
+    std::string dir = root + "\\" + name;
+    remove_tree(dir);
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir;
+}
+
+std::string ini_path(const std::string& work_dir)
+{
+    return work_dir + "\\KAVREL.INI";
+}
+
+Bytes read_file(const std::string& path)
+{
+    Bytes data;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return data;
+    unsigned char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        data.insert(data.end(), buf, buf + n);
+    fclose(f);
+    return data;
+}
+
+void write_file(const std::string& path, const Bytes& data)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return;
+    if (!data.empty())
+        fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+}
+
+bool file_exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int32_t i32_at(const Bytes& data, size_t offset)
+{
+    if (offset + 4 > data.size())
+        return INT32_MIN;
+    return (int32_t)(data[offset] | (data[offset + 1] << 8) | (data[offset + 2] << 16) |
+                     ((uint32_t)data[offset + 3] << 24));
+}
+
+void put_i32(Bytes& data, size_t offset, int32_t value)
+{
+    for (int i = 0; i < 4; i++)
+        data[offset + i] = (unsigned char)((uint32_t)value >> (8 * i));
+}
+
+Bytes default_settings_file()
+{
+    Bytes data(5968, 0);
+    put_i32(data, 5448, 2);     // processing_speed
+    put_i32(data, 5456, 1);     // window_left
+    put_i32(data, 5460, 1);     // window_top
+    put_i32(data, 5932, 1);     // printer_choice
+    put_i32(data, 5940, 44);    // full screen: Print Screen
+    put_i32(data, 5944, 1);     // active window: Alt+
+    put_i32(data, 5948, 44);    //   Print Screen
+    put_i32(data, 5952, 1);     // cancel: Alt+
+    put_i32(data, 5956, 80);    //   P
+    return data;
+}
+
+Bytes pseudo_random_bytes(size_t n, uint32_t seed)
+{
+    Bytes data(n);
+    uint32_t x = seed ? seed : 1;
+    for (auto& b : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = (unsigned char)x;
+    }
+    return data;
+}
+
+std::string window_text(HWND hwnd)
+{
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::string box_text(HWND box)
+{
+    char text[512] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    return text;
+}
+
+void press_ok(HWND box)
+{
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+static BOOL CALLBACK count_proc(HWND hwnd, LPARAM lp)
+{
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (strcmp(cls, APP_TITLE) == 0)
+        ++*reinterpret_cast<int*>(lp);
+    return TRUE;
+}
+
+int count_main_windows()
+{
+    int n = 0;
+    EnumWindows(count_proc, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+void pause_ms(int ms)
+{
+    Sleep(ms);
+}

@@ -1,0 +1,54 @@
+// Drives KAVREL.EXE from outside, as another program or a user would: starts it in its own
+// folder, finds its windows, answers its message boxes, reads the files it writes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int START_TIMEOUT_MS = 30000;
+constexpr int BOX_TIMEOUT_MS = 15000;
+
+using Bytes = std::vector<unsigned char>;
+
+// A started KAVREL.EXE; ended by force on destruction if still running.
+struct Kavrel {
+    PROCESS_INFORMATION pi{};
+    explicit Kavrel(const std::string& work_dir);
+    ~Kavrel();
+    Kavrel(const Kavrel&) = delete;
+    Kavrel& operator=(const Kavrel&) = delete;
+
+    HWND main_window(int timeout_ms = START_TIMEOUT_MS) const;
+    HWND message_box(int timeout_ms = BOX_TIMEOUT_MS) const;
+    bool wait_exit(int timeout_ms, DWORD* exit_code = nullptr) const;
+    // Closes it through its system menu's Close and waits for it to end; true when it ended.
+    bool close(DWORD* exit_code = nullptr) const;
+};
+
+// A new, empty folder for one test.
+std::string fresh_work_dir(const std::string& name);
+std::string ini_path(const std::string& work_dir);
+
+Bytes read_file(const std::string& path);
+void write_file(const std::string& path, const Bytes& data);
+bool file_exists(const std::string& path);
+int32_t i32_at(const Bytes& data, size_t offset);
+void put_i32(Bytes& data, size_t offset, int32_t value);
+
+// A settings file as the program writes it on a first start, for tests to change.
+Bytes default_settings_file();
+// Bytes that look like nothing in particular, the same on every run.
+Bytes pseudo_random_bytes(size_t n, uint32_t seed);
+
+std::string window_text(HWND hwnd);
+// The text line of a standard message box.
+std::string box_text(HWND box);
+void press_ok(HWND box);
+
+// Main windows of the program's class on the desktop, of any process.
+int count_main_windows();
+
+void pause_ms(int ms);
