@@ -5,9 +5,10 @@
 #
 #   wine-session.sh --test EXE [ARGS...]   fresh prefix and display; exit code is EXE's
 #   wine-session.sh --run DIR EXE          kept prefix; EXE runs with DIR as current directory
+#   wine-session.sh --shell CMD [ARGS...]  fresh prefix and display; runs a Linux command in them
 set -euo pipefail
 
-mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE}
+mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]}
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
@@ -18,7 +19,7 @@ cleanup() {
         wineserver -k 2>/dev/null || true
     fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    if [ "$mode" = --test ]; then rm -rf "$session"; else rm -rf "$session/x"; fi
+    if [ "$mode" = --run ]; then rm -rf "$session/x"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
 
@@ -57,22 +58,23 @@ prepare_prefix() {
         wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
-    # Every window of the session goes into one virtual desktop with a task bar.
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    # Every window of the session goes into one virtual desktop; the one named "shell" has a
+    # task bar with a notification area.
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
     wineserver -w
 }
 
 start_cups
 case "$mode" in
---test)
-    exe=${1:?an EXE to run}
-    shift
+--test|--shell)
+    [ $# -gt 0 ] || { echo "nothing to run" >&2; exit 2; }
     export WINEPREFIX="$session/prefix"
     start_xvfb
     prepare_prefix
+    [ "$mode" = --test ] && set -- wine "$@"
     set +e
-    wine "$exe" "$@"
+    "$@"
     rc=$?
     set -e
     exit $rc
