@@ -87,7 +87,7 @@ case "$mode" in
         start_xvfb
         echo "No display was set: KAVREL.EXE runs on the virtual X display $DISPLAY."
         echo "  Look at it:    DISPLAY=$DISPLAY import -window root shot.png"
-        echo "  Or attach:     x11vnc -display $DISPLAY  (then any VNC viewer on port 5900)"
+        echo "  Or attach:     x11vnc -display $DISPLAY  (Debian package x11vnc; then a VNC viewer on port 5900)"
     fi
     prepare_prefix
     mkdir -p "$dir"
