@@ -11,10 +11,16 @@ add_custom_command(
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
   OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav")
 
-add_executable(kavrel WIN32 ${WIN32_SOURCES} ${CMAKE_SOURCE_DIR}/res/kavrel.rc)
-set_target_properties(kavrel PROPERTIES OUTPUT_NAME KAVREL SUFFIX ".EXE")
+# The Win32 modules as a library, so the module tests and benchmarks can call them directly.
+add_library(kavrel_win STATIC ${WIN32_SOURCES})
+target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
+
+add_executable(kavrel WIN32 ${CMAKE_SOURCE_DIR}/res/kavrel.rc)
+set_target_properties(kavrel PROPERTIES OUTPUT_NAME KAVREL SUFFIX ".EXE" LINKER_LANGUAGE CXX)
 target_include_directories(kavrel PRIVATE ${CMAKE_SOURCE_DIR} ${GENERATED_RES})
-target_link_libraries(kavrel PRIVATE kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
+# WinMain lives in the library; pull it in by name.
+target_link_options(kavrel PRIVATE -Wl,--undefined=_WinMain@16)
+target_link_libraries(kavrel PRIVATE kavrel_win)
 
 # The system tests need GoogleTest's sources; a build without them makes the program alone.
 set(KAVREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the system tests")
@@ -32,3 +38,20 @@ target_include_directories(system_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32 winspool gdi32
                       user32)
 add_dependencies(system_tests kavrel)
+
+# Module tests: the Win32 modules called directly, with a window of the test's own.
+file(GLOB MODULE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/module/*.cpp)
+if(MODULE_TEST_SOURCES)
+  add_executable(module_tests ${MODULE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp)
+  target_include_directories(module_tests PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(module_tests PRIVATE kavrel_win gtest gtest_main)
+endif()
+
+# Benchmarks: programs that print figures, not pass/fail tests.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/bench/*_win.cpp)
+foreach(src ${BENCH_SOURCES})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE kavrel_win)
+endforeach()

@@ -1,0 +1,133 @@
+// See module_harness_win.h.
+#include "tests/module/module_harness_win.h"
+
+#include <mutex>
+
+#include "app/shell_win.h"
+
+static COLORREF stand_in_colour;
+static std::mutex box_mutex;
+static std::vector<std::string> box_texts;
+
+static LRESULT CALLBACK stand_in_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_ERASEBKGND) {
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        HBRUSH brush = CreateSolidBrush(stand_in_colour);
+        FillRect((HDC)wp, &rc, brush);
+        DeleteObject(brush);
+        return 1;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+HWND make_stand_in_main_window(int x, int y, int width, int height, COLORREF colour)
+{
+    stand_in_colour = colour;
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = stand_in_proc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+        wc.lpszClassName = "KavrelModuleTestMain";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    RECT rc = {x, y, x + width, y + height};
+    main_window = CreateWindowExA(WS_EX_TOPMOST, "KavrelModuleTestMain", "module test",
+                                  WS_POPUP | WS_VISIBLE, rc.left, rc.top, width, height, NULL,
+                                  NULL, GetModuleHandleA(NULL), NULL);
+    instance_handle = GetModuleHandleA(NULL);
+    UpdateWindow(main_window);
+    pump_messages(300);
+    return main_window;
+}
+
+void destroy_stand_in_main_window()
+{
+    if (main_window)
+        DestroyWindow(main_window);
+    main_window = NULL;
+    pump_messages(100);
+}
+
+struct BoxSearch {
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK find_box(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<BoxSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static DWORD WINAPI watch_boxes(void* arg)
+{
+    auto* w = static_cast<BoxWatcher*>(arg);
+    HWND last = NULL;
+    while (!w->stop) {
+        BoxSearch s{GetCurrentProcessId(), NULL};
+        EnumWindows(find_box, reinterpret_cast<LPARAM>(&s));
+        if (s.found && s.found != last) {
+            char text[512] = "";
+            GetDlgItemTextA(s.found, 0xFFFF, text, sizeof text);
+            {
+                std::lock_guard<std::mutex> lock(box_mutex);
+                box_texts.push_back(text);
+            }
+            PostMessageA(s.found, WM_COMMAND, IDOK, 0);
+            last = s.found;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
+BoxWatcher::BoxWatcher()
+{
+    clear();
+    thread = CreateThread(NULL, 0, watch_boxes, this, 0, NULL);
+}
+
+BoxWatcher::~BoxWatcher()
+{
+    InterlockedExchange(&stop, 1);
+    WaitForSingleObject(thread, 2000);
+    CloseHandle(thread);
+}
+
+std::vector<std::string> BoxWatcher::texts() const
+{
+    std::lock_guard<std::mutex> lock(box_mutex);
+    return box_texts;
+}
+
+void BoxWatcher::clear()
+{
+    std::lock_guard<std::mutex> lock(box_mutex);
+    box_texts.clear();
+}
+
+void pump_messages(int ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < (DWORD)ms);
+}

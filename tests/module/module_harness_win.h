@@ -1,0 +1,29 @@
+// For tests that call the program's Win32 modules directly: a stand-in main window owned by
+// the test, and a watcher that answers (and records) the message boxes the modules show.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Creates the window the modules use as `main_window` (clipboard owner, status line), shown
+// normally at (x, y) with the given client size, painted in `colour`. Sets `main_window`.
+HWND make_stand_in_main_window(int x, int y, int width, int height, COLORREF colour);
+void destroy_stand_in_main_window();
+
+// While it lives, every message box of this process is answered with OK and its text
+// ("line\nline") kept, in order.
+struct BoxWatcher {
+    BoxWatcher();
+    ~BoxWatcher();
+    BoxWatcher(const BoxWatcher&) = delete;
+    BoxWatcher& operator=(const BoxWatcher&) = delete;
+    std::vector<std::string> texts() const;
+    void clear();
+    HANDLE thread = nullptr;
+    volatile LONG stop = 0;
+};
+
+// Lets the window system deliver pending paints and messages of this thread.
+void pump_messages(int ms);
