@@ -1,0 +1,286 @@
+// BMP headers built and read field by field, output-name numbering, and the loader's checks.
+#include "files/bmp_format.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "settings/settings.h"
+
+// Each field starts where the one before it ends, and the last one ends at the header's size.
+static_assert(BMP_FH_FILE_SIZE == BMP_FH_TYPE + 2 && BMP_FH_RESERVED1 == BMP_FH_FILE_SIZE + 4 &&
+                  BMP_FH_RESERVED2 == BMP_FH_RESERVED1 + 2 &&
+                  BMP_FH_PIXEL_OFFSET == BMP_FH_RESERVED2 + 2 &&
+                  BMP_FILE_HEADER_SIZE == BMP_FH_PIXEL_OFFSET + 4,
+              "file header layout");
+static_assert(BMP_IH_WIDTH == BMP_IH_SIZE + 4 && BMP_IH_HEIGHT == BMP_IH_WIDTH + 4 &&
+                  BMP_IH_PLANES == BMP_IH_HEIGHT + 4 && BMP_IH_BIT_COUNT == BMP_IH_PLANES + 2 &&
+                  BMP_IH_COMPRESSION == BMP_IH_BIT_COUNT + 2 &&
+                  BMP_IH_SIZE_IMAGE == BMP_IH_COMPRESSION + 4 &&
+                  BMP_IH_X_RESOLUTION == BMP_IH_SIZE_IMAGE + 4 &&
+                  BMP_IH_Y_RESOLUTION == BMP_IH_X_RESOLUTION + 4 &&
+                  BMP_IH_COLOURS_USED == BMP_IH_Y_RESOLUTION + 4 &&
+                  BMP_IH_COLOURS_IMPORTANT == BMP_IH_COLOURS_USED + 4 &&
+                  BMP_INFO_HEADER_SIZE == BMP_IH_COLOURS_IMPORTANT + 4,
+              "info header layout");
+static_assert(BMP_CH_HEIGHT == BMP_CH_WIDTH + 2 && BMP_CH_BIT_COUNT == BMP_CH_HEIGHT + 2 + 2 &&
+                  BMP_CORE_HEADER_SIZE == BMP_CH_BIT_COUNT + 2,
+              "core header layout");
+static_assert(OUTPUT_NAME_SIZE == sizeof(SettingsRecord::output_file_name),
+              "numbered names live in the settings' name buffer");
+static_assert(BMP_LOAD_MAX_FILE_SIZE == 400000066u, "a 10000 x 10000 file of 32 bits loads");
+
+static void put_u16(unsigned char* p, size_t at, uint16_t v)
+{
+    p[at] = (unsigned char)v;
+    p[at + 1] = (unsigned char)(v >> 8);
+}
+
+static void put_u32(unsigned char* p, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        p[at + i] = (unsigned char)(v >> (8 * i));
+}
+
+static uint16_t get_u16(const unsigned char* p, size_t at)
+{
+    return (uint16_t)(p[at] | (p[at + 1] << 8));
+}
+
+static uint32_t get_u32(const unsigned char* p, size_t at)
+{
+    return (uint32_t)p[at] | ((uint32_t)p[at + 1] << 8) | ((uint32_t)p[at + 2] << 16) |
+           ((uint32_t)p[at + 3] << 24);
+}
+
+bool bmp_layout_for(int32_t width, int32_t height, uint16_t source_depth, BmpLayout* layout)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    BmpLayout l = {};
+    l.width = width;
+    l.height = height;
+    if (source_depth <= 8) {
+        l.bits_per_pixel = 8;
+        l.colour_count = 256;
+        l.compression = BMP_RGB;
+    } else if (source_depth <= 24) {
+        l.bits_per_pixel = 24;
+        l.compression = BMP_RGB;
+    } else {
+        l.bits_per_pixel = 32;
+        l.compression = BMP_BITFIELDS;
+        l.mask_bytes = BMP_MASKS_SIZE;
+    }
+    uint64_t image = ((uint64_t)width + 7) / 8 * l.bits_per_pixel * (uint64_t)height;
+    uint64_t offset = BMP_FILE_HEADER_SIZE + BMP_INFO_HEADER_SIZE + 4 * l.colour_count +
+                      l.mask_bytes;
+    if (image + offset > UINT32_MAX)
+        return false;
+    l.image_size = (uint32_t)image;
+    l.pixel_offset = (uint32_t)offset;
+    l.file_size = (uint32_t)(offset + image);
+    *layout = l;
+    return true;
+}
+
+void build_bmp_file_header(const BmpLayout& layout, unsigned char out[BMP_FILE_HEADER_SIZE])
+{
+    put_u16(out, BMP_FH_TYPE, BMP_TYPE);
+    put_u32(out, BMP_FH_FILE_SIZE, layout.file_size);
+    put_u16(out, BMP_FH_RESERVED1, 0);
+    put_u16(out, BMP_FH_RESERVED2, 0);
+    put_u32(out, BMP_FH_PIXEL_OFFSET, layout.pixel_offset);
+}
+
+void build_bmp_info_header(const BmpLayout& layout, unsigned char out[BMP_INFO_HEADER_SIZE])
+{
+    memset(out, 0, BMP_INFO_HEADER_SIZE);
+    put_u32(out, BMP_IH_SIZE, BMP_INFO_HEADER_SIZE);
+    put_u32(out, BMP_IH_WIDTH, (uint32_t)layout.width);
+    put_u32(out, BMP_IH_HEIGHT, (uint32_t)layout.height);
+    put_u16(out, BMP_IH_PLANES, 1);
+    put_u16(out, BMP_IH_BIT_COUNT, layout.bits_per_pixel);
+    put_u32(out, BMP_IH_COMPRESSION, layout.compression);
+    put_u32(out, BMP_IH_SIZE_IMAGE, layout.image_size);
+}
+
+void build_bmp_masks(unsigned char out[BMP_MASKS_SIZE])
+{
+    put_u32(out, 0, BMP_RED_MASK);
+    put_u32(out, 4, BMP_GREEN_MASK);
+    put_u32(out, 8, BMP_BLUE_MASK);
+}
+
+size_t output_number_position(const char* name, int32_t ext_offset)
+{
+    size_t length = strnlen(name, OUTPUT_NAME_SIZE - 1);
+    // The dot check also keeps the number from splitting a double-byte character: 0x2E is
+    // never the second byte of one.
+    if (ext_offset >= 1 && (size_t)ext_offset <= length && name[ext_offset - 1] == '.')
+        return (size_t)ext_offset - 1;
+    return length;
+}
+
+bool numbered_output_name(const char* name, int32_t ext_offset, int n,
+                          char out[OUTPUT_NAME_SIZE])
+{
+    size_t length = strnlen(name, OUTPUT_NAME_SIZE - 1);
+    size_t at = output_number_position(name, ext_offset);
+    char number[16];
+    int digits = snprintf(number, sizeof number, "%d", n);
+    out[0] = '\0';
+    if (digits <= 0 || length + (size_t)digits >= OUTPUT_NAME_SIZE)
+        return false;
+    memcpy(out, name, at);
+    memcpy(out + at, number, (size_t)digits);
+    memcpy(out + at + digits, name + at, length - at);
+    out[length + digits] = '\0';
+    return true;
+}
+
+bool choose_numbered_name(const char* name, int32_t ext_offset,
+                          const std::function<bool(const char*)>& is_taken,
+                          char out[OUTPUT_NAME_SIZE])
+{
+    size_t length = strnlen(name, OUTPUT_NAME_SIZE - 1);
+    memcpy(out, name, length);
+    out[length] = '\0';
+    if (!is_taken(out))
+        return true;
+    // From 1 on every time, so the first gap left by a deleted file is filled.
+    for (int n = 1; n <= OUTPUT_NUMBER_MAX; n++) {
+        if (numbered_output_name(name, ext_offset, n, out) && !is_taken(out))
+            return true;
+    }
+    out[0] = '\0';
+    return false;
+}
+
+BmpFileHeader parse_bmp_file_header(const unsigned char* data, size_t got)
+{
+    unsigned char h[BMP_FILE_HEADER_SIZE] = {0};
+    memcpy(h, data, got < sizeof h ? got : sizeof h);
+    return {get_u16(h, BMP_FH_TYPE), get_u32(h, BMP_FH_FILE_SIZE),
+            get_u32(h, BMP_FH_PIXEL_OFFSET)};
+}
+
+BmpLoadCheck check_bmp_file_header(const BmpFileHeader& header, size_t got)
+{
+    if (got == 0 || header.file_size == 0 || header.file_size > BMP_LOAD_MAX_FILE_SIZE ||
+        header.type != BMP_TYPE)
+        return BMP_NOT_A_BITMAP;
+    return BMP_LOAD_OK;
+}
+
+// Bytes of the colour table (or bit-field masks) the bitmap creation reads after the header.
+static size_t colour_table_bytes(const BmpBlockView& v, uint32_t colours_used)
+{
+    if (v.header_size == BMP_CORE_HEADER_SIZE)
+        return v.bit_count <= 8 ? (size_t)3 << v.bit_count : 0;
+    if (v.compression == BMP_BITFIELDS)
+        return BMP_MASKS_SIZE;  // read right after the first 40 bytes, whatever the header size
+    if (v.bit_count > 8)
+        return 0;
+    size_t full = (size_t)1 << v.bit_count;
+    size_t used = colours_used != 0 && colours_used < full ? colours_used : full;
+    return 4 * used;
+}
+
+static bool format_is_known(const BmpBlockView& v)
+{
+    switch (v.bit_count) {
+    case 1:
+    case 4:
+    case 8:
+    case 24:
+        break;
+    case 16:
+    case 32:
+        if (v.header_size == BMP_CORE_HEADER_SIZE)
+            return false;
+        break;
+    default:
+        return false;
+    }
+    switch (v.compression) {
+    case BMP_RGB:
+        return true;
+    case BMP_RLE8:
+        return v.bit_count == 8 && v.height > 0;
+    case BMP_RLE4:
+        return v.bit_count == 4 && v.height > 0;
+    case BMP_BITFIELDS:
+        return v.bit_count == 16 || v.bit_count == 32;
+    default:
+        return false;
+    }
+}
+
+BmpLoadCheck check_bmp_block(const unsigned char* block, size_t got, uint32_t pixel_offset,
+                             BmpBlockView* view)
+{
+    if (got == 0)
+        return BMP_NOT_A_BITMAP;
+    BmpBlockView v = {};
+    if (got < 4)
+        return BMP_CANNOT_EXPAND;
+    v.header_size = get_u32(block, BMP_IH_SIZE);
+    uint32_t colours_used = 0;
+    uint32_t rle_size = 0;
+    if (v.header_size == BMP_CORE_HEADER_SIZE) {
+        if (got < BMP_CORE_HEADER_SIZE)
+            return BMP_CANNOT_EXPAND;
+        v.width = get_u16(block, BMP_CH_WIDTH);
+        v.height = get_u16(block, BMP_CH_HEIGHT);
+        v.bit_count = get_u16(block, BMP_CH_BIT_COUNT);
+        v.compression = BMP_RGB;
+    } else {
+        // 40 bytes up to the largest header the system knows (124).
+        if (v.header_size < BMP_INFO_HEADER_SIZE || v.header_size > 124 || got < v.header_size)
+            return BMP_CANNOT_EXPAND;
+        v.width = (int32_t)get_u32(block, BMP_IH_WIDTH);
+        v.height = (int32_t)get_u32(block, BMP_IH_HEIGHT);
+        v.bit_count = get_u16(block, BMP_IH_BIT_COUNT);
+        v.compression = get_u32(block, BMP_IH_COMPRESSION);
+        rle_size = get_u32(block, BMP_IH_SIZE_IMAGE);
+        colours_used = get_u32(block, BMP_IH_COLOURS_USED);
+    }
+    if (v.width <= 0 || v.height == 0 || !format_is_known(v))
+        return BMP_CANNOT_EXPAND;
+
+    size_t table_at = v.compression == BMP_BITFIELDS ? BMP_INFO_HEADER_SIZE : v.header_size;
+    v.colour_table_at = table_at;
+    v.colour_table_bytes = colour_table_bytes(v, colours_used);
+    if (v.colour_table_bytes > got - table_at)
+        return BMP_CANNOT_EXPAND;
+
+    // The pixels may not start inside the headers, nor past the bytes read.
+    if (pixel_offset < BMP_FILE_HEADER_SIZE + (uint64_t)v.header_size ||
+        pixel_offset - BMP_FILE_HEADER_SIZE > got)
+        return BMP_CANNOT_EXPAND;
+    v.pixels_at = pixel_offset - BMP_FILE_HEADER_SIZE;
+    uint64_t available = got - v.pixels_at;
+    if (v.compression == BMP_RLE8 || v.compression == BMP_RLE4) {
+        // Run-length data is read as far as the header's image size says.
+        if (rle_size == 0 || rle_size > available)
+            return BMP_CANNOT_EXPAND;
+        v.pixel_bytes = rle_size;
+    } else {
+        uint64_t stride = ((uint64_t)v.width * v.bit_count + 31) / 32 * 4;
+        uint64_t rows = v.height < 0 ? -(int64_t)v.height : v.height;
+        if (stride > available / rows)
+            return BMP_CANNOT_EXPAND;
+        v.pixel_bytes = (size_t)(stride * rows);
+    }
+    *view = v;
+    return BMP_LOAD_OK;
+}
+
+BmpLoadCheck check_bmp_size(const BmpBlockView& view)
+{
+    int64_t width = view.width < 0 ? -(int64_t)view.width : view.width;
+    int64_t height = view.height < 0 ? -(int64_t)view.height : view.height;
+    if (width == 0 || height == 0 || width > BMP_MAX_SIDE || height > BMP_MAX_SIDE)
+        return BMP_CANNOT_HANDLE;
+    return BMP_LOAD_OK;
+}
