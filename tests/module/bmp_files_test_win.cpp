@@ -1,10 +1,13 @@
-// The BMP writer, loader and output-file dialog called directly under Wine, with real bitmaps
-// and real files; the files written for ImageMagick's check are left in KAVREL_INTEROP_DIR.
+// The BMP writer, loader and output-file dialog called directly under Wine, with real bitmaps,
+// real files and the real save-file dialog; the files written for ImageMagick's check are left
+// in KAVREL_INTEROP_DIR.
 #include <windows.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -610,4 +613,122 @@ TEST_F(BmpFiles, LoaderRefusesWhatIsNoUsableBitmap)
     }
     EXPECT_EQ(capture_width, 77);
     EXPECT_EQ(capture_height, 55);
+}
+
+namespace {
+
+// Plays the user at the save-file dialog from a second thread: reads the proposed name, then
+// types a name and presses OK, or cancels.
+struct SaveDialogUser {
+    std::string type;  // empty: cancel
+    std::string proposed;
+    std::string title;
+    bool seen = false;
+};
+
+struct DialogSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK find_dialog(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<DialogSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI use_save_dialog(void* arg)
+{
+    auto* user = static_cast<SaveDialogUser*>(arg);
+    for (int waited = 0; waited < 15000; waited += 50) {
+        DialogSearch s{GetCurrentProcessId(), NULL};
+        EnumWindows(find_dialog, reinterpret_cast<LPARAM>(&s));
+        if (!s.found) {
+            Sleep(50);
+            continue;
+        }
+        Sleep(300);  // let the dialog fill its controls
+        char text[MAX_PATH] = "";
+        GetWindowTextA(s.found, text, sizeof text);
+        user->title = text;
+        // The file name box: a combo box in the newer dialog, an edit box in the older one.
+        HWND name_box = GetDlgItem(s.found, cmb13);
+        if (!name_box)
+            name_box = GetDlgItem(s.found, edt1);
+        GetWindowTextA(name_box, text, sizeof text);
+        user->proposed = text;
+        user->seen = true;
+        if (user->type.empty()) {
+            PostMessageA(s.found, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            SetWindowTextA(name_box, user->type.c_str());
+            PostMessageA(s.found, WM_COMMAND, IDOK, 0);
+        }
+        return 0;
+    }
+    return 0;
+}
+
+// Runs choose_output_file over a window that has the name display, with `user` at the dialog.
+std::string run_output_dialog(SaveDialogUser& user)
+{
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 50, 50, 300, 100,
+                                 NULL, NULL, GetModuleHandleA(NULL), NULL);
+    CreateWindowExA(0, "STATIC", "unchanged", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, owner,
+                    (HMENU)1046, GetModuleHandleA(NULL), NULL);
+    HANDLE thread = CreateThread(NULL, 0, use_save_dialog, &user, 0, NULL);
+    EXPECT_EQ(choose_output_file(owner), 0);
+    WaitForSingleObject(thread, 20000);
+    CloseHandle(thread);
+    char shown[OUTPUT_NAME_SIZE] = "";
+    GetDlgItemTextA(owner, 1046, shown, sizeof shown);
+    DestroyWindow(owner);
+    return shown;
+}
+
+}  // namespace
+
+TEST(BmpOutputDialog, SetsTheNameAndItsExtensionOffset)
+{
+    reset_settings(settings);
+    TempDir dir;
+    std::string path = dir / "SHOT.BMP";
+    write_bytes(path, Bytes(1, 0));
+    SaveDialogUser user;
+    user.type = path;
+    std::string shown = run_output_dialog(user);
+    ASSERT_TRUE(user.seen);
+    EXPECT_EQ(user.title, "ファイル設定");
+    EXPECT_EQ(user.proposed, "*.bmp") << "an empty name proposes the pattern";
+    EXPECT_EQ(std::string(settings.output_file_name), path);
+    EXPECT_EQ(settings.output_file_ext_offset, (int32_t)path.size() - 3);
+    EXPECT_EQ(shown, path);
+}
+
+TEST(BmpOutputDialog, CancelKeepsTheName)
+{
+    reset_settings(settings);
+    strcpy(settings.output_file_name, "C:\\KEEP\\OLD.BMP");
+    settings.output_file_ext_offset = 12;
+    SaveDialogUser user;
+    std::string shown = run_output_dialog(user);
+    ASSERT_TRUE(user.seen);
+    EXPECT_NE(user.proposed.find("OLD.BMP"), std::string::npos) << user.proposed;
+    EXPECT_STREQ(settings.output_file_name, "C:\\KEEP\\OLD.BMP");
+    EXPECT_EQ(settings.output_file_ext_offset, 12);
+    EXPECT_EQ(shown, "unchanged");
+
+    // A blank first character counts as no name.
+    settings.output_file_name[0] = ' ';
+    SaveDialogUser blank;
+    run_output_dialog(blank);
+    EXPECT_EQ(blank.proposed, "*.bmp");
 }
