@@ -4,10 +4,12 @@
 #include <mutex>
 
 #include "app/shell_win.h"
+#include "app/status.h"
 
 static COLORREF stand_in_colour;
 static std::mutex box_mutex;
 static std::vector<std::string> box_texts;
+static std::vector<int> percents;
 
 static LRESULT CALLBACK stand_in_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -19,6 +21,8 @@ static LRESULT CALLBACK stand_in_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         DeleteObject(brush);
         return 1;
     }
+    if (msg == WM_PAINT)
+        percents.push_back(adjust_percent);
     return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
@@ -51,6 +55,16 @@ void destroy_stand_in_main_window()
         DestroyWindow(main_window);
     main_window = NULL;
     pump_messages(100);
+}
+
+std::vector<int> painted_percents()
+{
+    return percents;
+}
+
+void clear_painted_percents()
+{
+    percents.clear();
 }
 
 struct BoxSearch {
@@ -130,4 +144,24 @@ void pump_messages(int ms)
         }
         Sleep(10);
     } while (GetTickCount() - start < (DWORD)ms);
+}
+
+bool wait_pumping(HANDLE handle, int ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= (DWORD)ms)
+            return false;
+        DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, ms - elapsed, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
 }

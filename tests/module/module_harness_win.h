@@ -12,6 +12,10 @@
 HWND make_stand_in_main_window(int x, int y, int width, int height, COLORREF colour);
 void destroy_stand_in_main_window();
 
+// The adjust_percent values the stand-in window painted, in order; cleared on request.
+std::vector<int> painted_percents();
+void clear_painted_percents();
+
 // While it lives, every message box of this process is answered with OK and its text
 // ("line\nline") kept, in order.
 struct BoxWatcher {
@@ -27,3 +31,7 @@ struct BoxWatcher {
 
 // Lets the window system deliver pending paints and messages of this thread.
 void pump_messages(int ms);
+
+// Waits for `handle` while still answering this thread's messages (the clipboard owner must
+// answer other threads). True when it was signalled.
+bool wait_pumping(HANDLE handle, int ms);

@@ -1,0 +1,201 @@
+// Screen capture into a clipboard bitmap, and the colour adjustment pass over it.
+#include "capture/capture_win.h"
+
+#include <mmsystem.h>
+#include <stdio.h>
+
+#include <vector>
+
+#include "app/shell_win.h"
+#include "app/status.h"
+#include "capture/colour_adjust.h"
+#include "settings/settings.h"
+
+int capture_active_window;
+HWND capture_target;
+RECT capture_target_rect;
+RECT saved_main_rect;
+int16_t capture_width;
+int16_t capture_height;
+
+static const char CAPTURE_FAILED_TEXT[] = "画像の取り込みに失敗しました";
+
+static void show_progress(int percent)
+{
+    adjust_percent = percent;
+    if (IsIconic(main_window)) {
+        char title[32];
+        snprintf(title, sizeof title, "ADJUST %3d%%", percent);
+        SetWindowTextA(main_window, title);
+    }
+    refresh_status();
+}
+
+void adjust_image_colours_by_pixel(HDC dc, int width, int height)
+{
+    ColourRule rule = colour_rule_from(settings);
+    for (int x = 0; x < width; x++) {
+        int p = progress_before_column(x, width, adjust_percent);
+        if (p >= 0)
+            show_progress(p);
+        for (int y = 0; y < height; y++) {
+            COLORREF c = GetPixel(dc, x, y);
+            Rgb in = {GetRValue(c), GetGValue(c), GetBValue(c)};
+            Rgb out = adjust_pixel(rule, in);
+            if (out.r != in.r || out.g != in.g || out.b != in.b)
+                SetPixel(dc, x, y, RGB(out.r, out.g, out.b));
+        }
+    }
+}
+
+// The bits of a 24- or 32-bit bitmap are its colours exactly, so they can be adjusted in place
+// of GetPixel/SetPixel with the same result; progress is shown before the same columns.
+static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
+{
+    BITMAP bm;
+    if (!GetObjectA(bitmap, sizeof bm, &bm) || bm.bmPlanes != 1 ||
+        (bm.bmBitsPixel != 32 && bm.bmBitsPixel != 24) || bm.bmWidth != width ||
+        bm.bmHeight != height)
+        return false;
+    int bytes_per_pixel = bm.bmBitsPixel / 8;
+    size_t stride = ((size_t)width * bytes_per_pixel + 3) & ~(size_t)3;
+    std::vector<uint8_t> bits(stride * height);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;  // top-down: row y is line y
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = bm.bmBitsPixel;
+    bi.bmiHeader.biCompression = BI_RGB;
+
+    // The bitmap may not be selected into a DC while its bits are read and written.
+    HBITMAP placeholder = CreateCompatibleBitmap(dc, 1, 1);
+    if (!placeholder)
+        return false;
+    SelectObject(dc, placeholder);
+    bool done = false;
+    if (GetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height) {
+        ColourTables tables;
+        build_colour_tables(tables, colour_rule_from(settings));
+        auto run = [&](int from, int to) {
+            for (int y = 0; y < height && to > from; y++) {
+                uint8_t* row = bits.data() + stride * y + (size_t)from * bytes_per_pixel;
+                if (bytes_per_pixel == 4)
+                    adjust_bgrx_pixels(tables, row, to - from);
+                else
+                    adjust_bgr_pixels(tables, row, to - from);
+            }
+        };
+        int from = 0;
+        for (int x = 0; x < width; x++) {
+            int p = progress_before_column(x, width, adjust_percent);
+            if (p < 0)
+                continue;
+            run(from, x);
+            from = x;
+            show_progress(p);
+        }
+        run(from, width);
+        done = SetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height;
+    }
+    SelectObject(dc, bitmap);
+    DeleteObject(placeholder);
+    return done;
+}
+
+void adjust_image_colours(HDC dc, HBITMAP bitmap, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    int shown = adjust_percent;
+    if (adjust_bits_in_bulk(dc, bitmap, width, height))
+        return;
+    adjust_percent = shown;
+    adjust_image_colours_by_pixel(dc, width, height);
+}
+
+// Step 15: the clipboard closes on every path; a minimised window says it is waiting.
+static void finish(HWND owner)
+{
+    CloseClipboard();
+    if (IsIconic(owner))
+        SetWindowTextA(owner, "waiting");
+}
+
+int capture_to_clipboard(HWND owner)
+{
+    bool needed = adjustment_needed(colour_rule_from(settings));
+    if (!OpenClipboard(owner)) {
+        show_step_error(CAPTURE_FAILED_TEXT, "OPEN CLIP");
+        return -2;
+    }
+    EmptyClipboard();
+
+    HWND reference = capture_active_window ? capture_target : owner;
+    HDC ref_dc = GetDC(reference);
+    if (!ref_dc) {
+        show_step_error(CAPTURE_FAILED_TEXT, "GET DC");
+        finish(owner);
+        return -3;
+    }
+    if (!(GetDeviceCaps(ref_dc, RASTERCAPS) & RC_BITBLT)) {
+        ReleaseDC(reference, ref_dc);
+        CloseClipboard();
+        return -1;
+    }
+
+    int src_x = 0, src_y = 0;
+    if (capture_active_window) {
+        src_x = capture_target_rect.left;
+        src_y = capture_target_rect.top;
+    } else if (settings.use_fixed_area == 1) {
+        src_x = settings.area_left;
+        src_y = settings.area_top;
+        capture_width = (int16_t)(settings.area_right - settings.area_left);
+        capture_height = (int16_t)(settings.area_bottom - settings.area_top);
+    }
+    int width = capture_width, height = capture_height;
+
+    HBITMAP bitmap = CreateCompatibleBitmap(ref_dc, width, height);
+    if (!bitmap) {
+        show_step_error(CAPTURE_FAILED_TEXT, "CREATE CB BM");
+        ReleaseDC(reference, ref_dc);
+        finish(owner);
+        return -3;
+    }
+    HDC mem_dc = CreateCompatibleDC(ref_dc);
+    if (!mem_dc) {
+        show_step_error(CAPTURE_FAILED_TEXT, "OPEN CB DC");
+        DeleteObject(bitmap);
+        ReleaseDC(reference, ref_dc);
+        finish(owner);
+        return -3;
+    }
+    HGDIOBJ dc_default = SelectObject(mem_dc, bitmap);
+
+    HDC screen = GetDC(NULL);
+    StretchBlt(mem_dc, 0, 0, width, height, screen, src_x, src_y, width, height,
+               settings.invert_image == 1 ? NOTSRCCOPY : SRCCOPY);
+    ReleaseDC(NULL, screen);
+
+    if (settings.high_speed_scan != 1)
+        SetWindowPos(owner, HWND_BOTTOM, saved_main_rect.left, saved_main_rect.top,
+                     saved_main_rect.right - saved_main_rect.left,
+                     saved_main_rect.bottom - saved_main_rect.top,
+                     SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    if (settings.capture_sound == 1)
+        PlaySoundA("WAVE1", instance_handle, SND_RESOURCE | SND_ASYNC);
+    else
+        MessageBeep(0);
+
+    adjust_percent = 100;
+    if (needed)
+        adjust_image_colours(mem_dc, bitmap, width, height);
+
+    SelectObject(mem_dc, dc_default);
+    DeleteDC(mem_dc);
+    SetClipboardData(CF_BITMAP, bitmap);
+    ReleaseDC(reference, ref_dc);
+    finish(owner);
+    return 0;
+}

@@ -1,0 +1,12 @@
+// Moving the current image between the clipboard and BMP files.
+#pragma once
+
+#include <windows.h>
+
+// Saves the clipboard bitmap to the output file: the writer's result, or -1 when the clipboard
+// holds no bitmap. Without a DC of the main window nothing is saved and the result is 1.
+int save_clipboard_image();
+
+// Makes a BMP file the clipboard bitmap (capture_width/capture_height follow it): 0, or -1
+// with the clipboard left as it was.
+int load_file_to_clipboard(HWND window, const char* path);

@@ -1,0 +1,106 @@
+// Colour rules of the adjustment pass; see colour_adjust.h.
+#include "capture/colour_adjust.h"
+
+static int64_t clamp(int64_t v, int64_t lo, int64_t hi)
+{
+    return v < lo ? lo : v > hi ? hi : v;
+}
+
+ColourRule colour_rule_from(const SettingsRecord& record)
+{
+    // Summed in 64 bits: the stored values are meant to be -255..255 but may be anything.
+    auto offset = [&](int32_t level) {
+        return (int)clamp((int64_t)level + record.brightness, -255, 255);
+    };
+    ColourRule rule{};
+    rule.red_offset = offset(record.red_level);
+    rule.green_offset = offset(record.green_level);
+    rule.blue_offset = offset(record.blue_level);
+    rule.binarize = record.binarize;
+    rule.binarize_threshold = record.binarize_threshold;
+    rule.black_emphasis = record.black_emphasis == 1;
+    return rule;
+}
+
+bool adjustment_needed(const ColourRule& rule)
+{
+    return rule.red_offset != 0 || rule.green_offset != 0 || rule.blue_offset != 0 ||
+           rule.binarize == 1;
+}
+
+static bool white_at(const ColourRule& rule, int sum)
+{
+    // 768, not 765: pure white has a grey of 99, never 100.
+    int64_t grey = (int64_t)sum * 100 / 768;
+    return grey >= 100 - (int64_t)rule.binarize_threshold;
+}
+
+static uint8_t shifted(int v, int offset)
+{
+    return (uint8_t)clamp(v + offset, 0, 255);
+}
+
+Rgb adjust_pixel(const ColourRule& rule, Rgb in)
+{
+    if (rule.binarize != 0) {
+        uint8_t v = white_at(rule, in.r + in.g + in.b) ? 255 : 0;
+        return {v, v, v};
+    }
+    if (rule.black_emphasis && in.r < 80 && in.g < 80 && in.b < 80)
+        return {0, 0, 0};
+    return {shifted(in.r, rule.red_offset), shifted(in.g, rule.green_offset),
+            shifted(in.b, rule.blue_offset)};
+}
+
+int progress_before_column(int x, int width, int shown)
+{
+    if (width <= 0)
+        return -1;
+    int p = (int)((int64_t)x * 100 / width);
+    return p != shown && p % 5 == 0 ? p : -1;
+}
+
+void build_colour_tables(ColourTables& t, const ColourRule& rule)
+{
+    t.rule = rule;
+    for (int v = 0; v < 256; v++) {
+        t.red[v] = shifted(v, rule.red_offset);
+        t.green[v] = shifted(v, rule.green_offset);
+        t.blue[v] = shifted(v, rule.blue_offset);
+    }
+    for (int s = 0; s < 766; s++)
+        t.white_from_sum[s] = white_at(rule, s);
+}
+
+// One pixel at p (blue, green, red), rewritten only when it changes.
+static inline void adjust_at(const ColourTables& t, uint8_t* p)
+{
+    uint8_t b = p[0], g = p[1], r = p[2];
+    uint8_t nb, ng, nr;
+    if (t.rule.binarize != 0) {
+        nb = ng = nr = t.white_from_sum[r + g + b] ? 255 : 0;
+    } else if (t.rule.black_emphasis && r < 80 && g < 80 && b < 80) {
+        nb = ng = nr = 0;
+    } else {
+        nb = t.blue[b];
+        ng = t.green[g];
+        nr = t.red[r];
+    }
+    if (nb != b || ng != g || nr != r) {
+        p[0] = nb;
+        p[1] = ng;
+        p[2] = nr;
+    }
+}
+
+void adjust_bgrx_pixels(const ColourTables& tables, uint8_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; i++)
+        adjust_at(tables, pixels + 4 * i);
+}
+
+void adjust_bgr_pixels(const ColourTables& tables, uint8_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; i++)
+        adjust_at(tables, pixels + 3 * i);
+}

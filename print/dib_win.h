@@ -1,0 +1,7 @@
+// Turning a device-dependent bitmap into a packed DIB in movable global memory.
+#pragma once
+
+#include <windows.h>
+
+// A new packed DIB (the caller frees it), or NULL. With no palette the default one is used.
+HGLOBAL bitmap_to_dib(HBITMAP bitmap, HPALETTE palette);

@@ -1,0 +1,343 @@
+// Screen capture into the clipboard, called directly with a stand-in main window, over a window
+// of the test's own that shows known colours.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "app/shell_win.h"
+#include "app/status.h"
+#include "capture/capture_win.h"
+#include "capture/colour_adjust.h"
+#include "print/dib_win.h"
+#include "settings/settings.h"
+#include "tests/module/module_harness_win.h"
+
+namespace {
+
+// The pattern: four quadrants, one of them dark enough for black emphasis.
+const RECT PATTERN = {100, 100, 300, 200};
+const COLORREF QUADRANTS[4] = {RGB(200, 30, 40), RGB(20, 220, 90), RGB(60, 50, 70),
+                               RGB(250, 250, 240)};
+
+LRESULT CALLBACK pattern_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        int mx = rc.right / 2, my = rc.bottom / 2;
+        const RECT parts[4] = {{0, 0, mx, my}, {mx, 0, rc.right, my}, {0, my, mx, rc.bottom},
+                               {mx, my, rc.right, rc.bottom}};
+        for (int i = 0; i < 4; i++) {
+            HBRUSH b = CreateSolidBrush(QUADRANTS[i]);
+            FillRect(dc, &parts[i], b);
+            DeleteObject(b);
+        }
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, top-down
+    uint32_t at(int x, int y) const { return pixels[(size_t)y * width + x] & 0xFFFFFF; }
+};
+
+Image bitmap_pixels(HBITMAP bitmap)
+{
+    Image img;
+    BITMAP bm;
+    if (!GetObjectA(bitmap, sizeof bm, &bm))
+        return img;
+    img.width = bm.bmWidth;
+    img.height = bm.bmHeight;
+    img.pixels.resize((size_t)img.width * img.height);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = img.width;
+    bi.bmiHeader.biHeight = -img.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(NULL);
+    GetDIBits(screen, bitmap, 0, img.height, img.pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    return img;
+}
+
+Image clipboard_image()
+{
+    Image img;
+    if (!OpenClipboard(NULL))
+        return img;
+    HBITMAP bitmap = (HBITMAP)GetClipboardData(CF_BITMAP);
+    if (bitmap)
+        img = bitmap_pixels(bitmap);
+    CloseClipboard();
+    return img;
+}
+
+uint32_t rgb_of(COLORREF c)
+{
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+uint32_t adjusted(const ColourRule& rule, uint32_t px)
+{
+    Rgb out = adjust_pixel(rule, {(uint8_t)(px >> 16), (uint8_t)(px >> 8), (uint8_t)px});
+    return (out.r << 16) | (out.g << 8) | out.b;
+}
+
+class Capture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_settings(settings);
+        settings.high_speed_scan = 1;  // the stand-in window stays where it is
+        make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = pattern_proc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "KavrelPattern";
+        RegisterClassA(&wc);
+        pattern = CreateWindowExA(WS_EX_TOPMOST, "KavrelPattern", "pattern", WS_POPUP | WS_VISIBLE,
+                                  PATTERN.left, PATTERN.top, PATTERN.right - PATTERN.left,
+                                  PATTERN.bottom - PATTERN.top, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
+        pump_messages(400);
+        full_screen_of_pattern();
+        boxes.reset(new BoxWatcher);
+    }
+    void TearDown() override
+    {
+        for (const std::string& text : boxes->texts())
+            ADD_FAILURE() << "unexpected message: " << text;
+        boxes.reset();
+        DestroyWindow(pattern);
+        destroy_stand_in_main_window();
+    }
+    // A full-screen copy limited by the fixed area to exactly the pattern window.
+    void full_screen_of_pattern()
+    {
+        capture_active_window = 0;
+        capture_target = main_window;
+        capture_width = (int16_t)GetSystemMetrics(SM_CXSCREEN);
+        capture_height = (int16_t)GetSystemMetrics(SM_CYSCREEN);
+        settings.use_fixed_area = 1;
+        settings.area_left = PATTERN.left;
+        settings.area_top = PATTERN.top;
+        settings.area_right = PATTERN.right;
+        settings.area_bottom = PATTERN.bottom;
+    }
+    HWND pattern = NULL;
+    std::unique_ptr<BoxWatcher> boxes;  // answers any box, so a failure cannot hang the run
+};
+
+}  // namespace
+
+TEST_F(Capture, FixedAreaGivesThatSizeAndOrigin)
+{
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    EXPECT_EQ(capture_width, 200);
+    EXPECT_EQ(capture_height, 100);
+    Image img = clipboard_image();
+    ASSERT_EQ(img.width, 200);
+    ASSERT_EQ(img.height, 100);
+    EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]));
+    EXPECT_EQ(img.at(199, 0), rgb_of(QUADRANTS[1]));
+    EXPECT_EQ(img.at(0, 99), rgb_of(QUADRANTS[2]));
+    EXPECT_EQ(img.at(199, 99), rgb_of(QUADRANTS[3]));
+    EXPECT_EQ(adjust_percent, 100) << "no pass without an adjustment";
+}
+
+TEST_F(Capture, ActiveWindowCopyTakesItsRectangleAndIgnoresTheFixedArea)
+{
+    settings.area_left = 0;  // a fixed area elsewhere must not matter
+    capture_active_window = 1;
+    capture_target = pattern;
+    GetWindowRect(pattern, &capture_target_rect);
+    capture_width = 200;
+    capture_height = 100;
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    Image img = clipboard_image();
+    ASSERT_EQ(img.width, 200);
+    EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]));
+    EXPECT_EQ(img.at(150, 80), rgb_of(QUADRANTS[3]));
+}
+
+TEST_F(Capture, InversionHappensDuringTheCopyWithoutAPass)
+{
+    settings.invert_image = 1;
+    clear_painted_percents();
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    Image img = clipboard_image();
+    EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]) ^ 0xFFFFFF);
+    EXPECT_EQ(img.at(199, 99), rgb_of(QUADRANTS[3]) ^ 0xFFFFFF);
+    EXPECT_EQ(adjust_percent, 100);
+    EXPECT_TRUE(painted_percents().empty()) << "the pass showed progress";
+}
+
+// Every pixel of an adjusted copy is the rule applied to the plain copy, for each kind of rule,
+// and progress shows before the same columns as the rule says.
+TEST_F(Capture, AdjustedCopyIsTheRuleAppliedToEveryPixel)
+{
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    Image plain = clipboard_image();
+    ASSERT_EQ(plain.width, 200);
+
+    struct Case {
+        const char* name;
+        int brightness, red, green, blue, black, binarize, threshold, invert;
+    };
+    const Case cases[] = {
+        {"brightness and levels", 100, -100, 0, 30, 0, 0, 0, 0},
+        {"black emphasis", 10, 0, 0, 0, 1, 0, 0, 0},
+        {"two levels", 0, 0, 0, 0, 0, 1, 50, 0},
+        {"inverted and brighter", 40, 0, 0, 0, 0, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        settings.brightness = c.brightness;
+        settings.red_level = c.red;
+        settings.green_level = c.green;
+        settings.blue_level = c.blue;
+        settings.black_emphasis = c.black;
+        settings.binarize = c.binarize;
+        settings.binarize_threshold = c.threshold;
+        settings.invert_image = c.invert;
+        clear_painted_percents();
+        ASSERT_EQ(capture_to_clipboard(main_window), 0);
+        Image img = clipboard_image();
+        ASSERT_EQ(img.width, plain.width);
+        ColourRule rule = colour_rule_from(settings);
+        int wrong = 0;
+        for (int y = 0; y < img.height; y++)
+            for (int x = 0; x < img.width; x++) {
+                uint32_t source = c.invert ? plain.at(x, y) ^ 0xFFFFFF : plain.at(x, y);
+                wrong += img.at(x, y) != adjusted(rule, source);
+            }
+        EXPECT_EQ(wrong, 0);
+        std::vector<int> expected;
+        for (int p = 0; p < 100; p += 5)
+            expected.push_back(p);
+        EXPECT_EQ(painted_percents(), expected);
+    }
+}
+
+TEST_F(Capture, MinimisedMainWindowSaysWaitingAfterwards)
+{
+    ShowWindow(main_window, SW_MINIMIZE);
+    settings.brightness = 5;
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    char title[64] = "";
+    GetWindowTextA(main_window, title, sizeof title);
+    EXPECT_STREQ(title, "waiting");
+}
+
+TEST_F(Capture, HiddenMainWindowComesBackAtItsSavedPlace)
+{
+    settings.high_speed_scan = 0;
+    GetWindowRect(main_window, &saved_main_rect);
+    OffsetRect(&saved_main_rect, -100, -50);
+    ShowWindow(main_window, SW_HIDE);
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    EXPECT_TRUE(IsWindowVisible(main_window));
+    RECT now;
+    GetWindowRect(main_window, &now);
+    EXPECT_EQ(now.left, saved_main_rect.left);
+    EXPECT_EQ(now.top, saved_main_rect.top);
+}
+
+static DWORD WINAPI hold_clipboard(void* arg)
+{
+    auto* events = static_cast<HANDLE*>(arg);
+    OpenClipboard(NULL);
+    SetEvent(events[0]);
+    WaitForSingleObject(events[1], 10000);
+    CloseClipboard();
+    return 0;
+}
+
+TEST_F(Capture, ClipboardHeldElsewhereGivesMinusTwoAndKeepsItsContent)
+{
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    HANDLE events[2] = {CreateEventA(NULL, TRUE, FALSE, NULL), CreateEventA(NULL, TRUE, FALSE, NULL)};
+    HANDLE holder = CreateThread(NULL, 0, hold_clipboard, events, 0, NULL);
+    ASSERT_TRUE(wait_pumping(events[0], 5000));
+    EXPECT_EQ(capture_to_clipboard(main_window), -2);
+    SetEvent(events[1]);
+    std::vector<std::string> texts = boxes->texts();
+    boxes->clear();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("画像の取り込みに失敗しました\nOPEN CLIP(ERR=", 0), 0u) << texts[0];
+    wait_pumping(holder, 5000);
+    CloseHandle(holder);
+    CloseHandle(events[0]);
+    CloseHandle(events[1]);
+    EXPECT_EQ(clipboard_image().width, 200) << "the previous image is gone";
+}
+
+// On a real display bitmap the bulk pass and the pixel-by-pixel method agree exactly.
+TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
+{
+    const int w = 97, h = 61;
+    HDC screen = GetDC(NULL);
+    HBITMAP a = CreateCompatibleBitmap(screen, w, h);
+    HBITMAP b = CreateCompatibleBitmap(screen, w, h);
+    std::vector<uint32_t> noise((size_t)w * h);
+    uint32_t x = 99;
+    for (auto& p : noise) {
+        x = x * 1664525u + 1013904223u;
+        p = x >> 8;
+    }
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    SetDIBits(screen, a, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+    SetDIBits(screen, b, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+    settings.brightness = 25;
+    settings.green_level = -60;
+    settings.black_emphasis = 1;
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, a);
+    adjust_percent = 100;
+    adjust_image_colours(dc, a, w, h);
+    SelectObject(dc, b);
+    adjust_percent = 100;
+    adjust_image_colours_by_pixel(dc, w, h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(NULL, screen);
+    Image ia = bitmap_pixels(a), ib = bitmap_pixels(b);
+    EXPECT_EQ(ia.pixels, ib.pixels);
+    DeleteObject(a);
+    DeleteObject(b);
+}
+
+TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)
+{
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_TRUE(OpenClipboard(NULL));
+    HGLOBAL dib = bitmap_to_dib((HBITMAP)GetClipboardData(CF_BITMAP), NULL);
+    CloseClipboard();
+    ASSERT_TRUE(dib);
+    auto* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+    EXPECT_EQ(h->biBitCount, 24) << "a 32-bit display gives 24-bit DIBs";
+    EXPECT_EQ(h->biWidth, 200);
+    EXPECT_EQ(h->biHeight, 100);
+    EXPECT_EQ(h->biSizeImage, 600u * 100);
+    EXPECT_GE(GlobalSize(dib), 40u + 60000u);
+    // Bottom-up rows: the first row in memory is the bottom row of the image.
+    const uint8_t* bottom_left = reinterpret_cast<const uint8_t*>(h) + 40;
+    EXPECT_EQ(RGB(bottom_left[2], bottom_left[1], bottom_left[0]), QUADRANTS[2]);
+    GlobalUnlock(dib);
+    GlobalFree(dib);
+}
