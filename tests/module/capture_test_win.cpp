@@ -10,10 +10,12 @@
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "capture/capture_win.h"
+#include "capture/clipboard_win.h"
 #include "capture/colour_adjust.h"
 #include "print/dib_win.h"
 #include "settings/settings.h"
 #include "tests/module/module_harness_win.h"
+#include "tests/system/harness_win.h"
 
 namespace {
 
@@ -340,4 +342,62 @@ TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)
     EXPECT_EQ(RGB(bottom_left[2], bottom_left[1], bottom_left[0]), QUADRANTS[2]);
     GlobalUnlock(dib);
     GlobalFree(dib);
+}
+
+TEST_F(Capture, SavingWithoutABitmapOnTheClipboardFails)
+{
+    ASSERT_TRUE(OpenClipboard(main_window));
+    EmptyClipboard();
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 6);
+    memcpy(GlobalLock(text), "hello", 6);
+    GlobalUnlock(text);
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+    EXPECT_EQ(save_clipboard_image(), -1);
+    std::vector<std::string> texts = boxes->texts();
+    boxes->clear();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("データの展開に失敗しました\nB TO D1(ERR=", 0), 0u) << texts[0];
+}
+
+// A captured image saved as a file and loaded back is the same image, with its size published.
+TEST_F(Capture, SavedImageLoadsBackOntoTheClipboard)
+{
+    std::string dir = fresh_work_dir("clipboard-round-trip");
+    std::string path = dir + "\\COPY.BMP";
+    snprintf(settings.output_file_name, sizeof settings.output_file_name, "%s", path.c_str());
+    settings.file_name_mode = 0;
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    Image captured = clipboard_image();
+    ASSERT_EQ(save_clipboard_image(), 0);
+    ASSERT_TRUE(file_exists(path));
+
+    // Something else on the clipboard, and another size noted, before the load.
+    ASSERT_TRUE(OpenClipboard(main_window));
+    EmptyClipboard();
+    CloseClipboard();
+    capture_width = 1;
+    capture_height = 1;
+    ASSERT_EQ(load_file_to_clipboard(main_window, path.c_str()), 0);
+    EXPECT_EQ(capture_width, 200);
+    EXPECT_EQ(capture_height, 100);
+    Image loaded = clipboard_image();
+    EXPECT_EQ(loaded.width, 200);
+    EXPECT_EQ(loaded.pixels, captured.pixels);
+}
+
+TEST_F(Capture, UnreadableFileLeavesClipboardAndSizeAlone)
+{
+    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    std::string dir = fresh_work_dir("clipboard-bad-file");
+    std::string path = dir + "\\NOTES.BMP";
+    write_file(path, Bytes{'h', 'e', 'l', 'l', 'o'});
+    EXPECT_EQ(load_file_to_clipboard(main_window, path.c_str()), -1);
+    std::vector<std::string> texts = boxes->texts();
+    boxes->clear();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("このファイルはビットマップファイルではありません\nLoad Bitmap", 0), 0u)
+        << texts[0];
+    EXPECT_EQ(capture_width, 200);
+    EXPECT_EQ(clipboard_image().width, 200);
 }

@@ -1,0 +1,45 @@
+// The clipboard bitmap is where the current image lives: saved from there, loaded into there.
+#include "capture/clipboard_win.h"
+
+#include "app/shell_win.h"
+#include "files/bmp_loader_win.h"
+#include "files/bmp_writer_win.h"
+#include "settings/settings.h"
+
+int save_clipboard_image()
+{
+    HDC dc = GetDC(main_window);
+    if (!dc)
+        return 1;
+    // A closed clipboard yields no bitmap either: both end in the same box.
+    HBITMAP bitmap = OpenClipboard(main_window) ? (HBITMAP)GetClipboardData(CF_BITMAP) : NULL;
+    if (!bitmap) {
+        show_step_error("データの展開に失敗しました", "B TO D1");
+        CloseClipboard();
+        ReleaseDC(main_window, dc);
+        return -1;
+    }
+    char name[256] = {0};
+    memcpy(name, settings.output_file_name, sizeof name);
+    name[sizeof name - 1] = 0;
+    int result = write_bitmap_file(name, bitmap, dc);
+    CloseClipboard();
+    ReleaseDC(main_window, dc);
+    return result;
+}
+
+int load_file_to_clipboard(HWND window, const char* path)
+{
+    HBITMAP bitmap = load_bitmap_file(window, path);
+    if (!bitmap)
+        return -1;
+    if (!OpenClipboard(main_window)) {
+        show_step_error("画像の取り込みに失敗しました", "OPEN CLIP");
+        DeleteObject(bitmap);
+        return -1;
+    }
+    EmptyClipboard();
+    SetClipboardData(CF_BITMAP, bitmap);
+    CloseClipboard();
+    return 0;
+}
