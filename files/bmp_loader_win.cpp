@@ -94,8 +94,17 @@ HBITMAP load_bitmap_file(HWND window, const char* file_name)
         return NULL;
     }
 
-    FixedBlock block(header.file_size);
-    DWORD got = read_file_block(file, block, header.file_size);
+    // The block never needs to be larger than what follows the header: a size field that
+    // claims more than the file holds must not cost hundreds of megabytes.
+    DWORD file_length = GetFileSize(file, NULL);
+    DWORD rest = file_length != INVALID_FILE_SIZE && file_length > BMP_FILE_HEADER_SIZE
+                     ? file_length - BMP_FILE_HEADER_SIZE
+                     : 0;
+    DWORD block_size = header.file_size < rest ? header.file_size : rest;
+    if (block_size == 0)
+        block_size = 1;
+    FixedBlock block(block_size);
+    DWORD got = read_file_block(file, block, block_size);
     CloseHandle(file);
     if (got == 0)
         return NULL;

@@ -43,7 +43,7 @@ for expect in "$KAVREL_INTEROP_DIR"/*.expect; do
             echo "ImageMagick: $name $kind $a $b: got '$got', want '$want'"
             failed=$((failed + 1))
         fi
-    done <"$expect"
+    done < <(tr -d '\r' <"$expect")
 done
 echo "ImageMagick checks: $((checked - failed)) passed, $failed failed"
 [ $rc -eq 0 ] && [ $failed -eq 0 ]

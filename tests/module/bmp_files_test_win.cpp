@@ -1,6 +1,7 @@
 // The BMP writer and loader called directly under Wine, with real bitmaps and real files; the
 // files written for ImageMagick's check are left in KAVREL_INTEROP_DIR.
 #include <windows.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 
@@ -268,6 +269,21 @@ TEST_F(BmpFiles, NumberingWithEveryNumberTakenWritesNothing)
     EXPECT_TRUE(box_says(texts[0], "出力ファイルが作成できません", "Create Bitmap File"));
 }
 
+TEST_F(BmpFiles, NumberingTakesAFileHeldByAnotherProgramAsFree)
+{
+    std::string name = numbering();
+    write_file(name, Bytes(3, 0));
+    HANDLE held = CreateFileA(name.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(write_1x1(name), -1);
+    CloseHandle(held);
+    EXPECT_FALSE(file_exists(dir + "\\COPY1.BMP"));
+    auto texts = boxes.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_TRUE(box_says(texts[0], "出力ファイルが作成できません", "Create Bitmap File"));
+}
+
 TEST_F(BmpFiles, TopDownFileLoadsTheRightWayUp)
 {
     for (bool top_down : {true, false}) {
@@ -320,4 +336,114 @@ TEST_F(BmpFiles, LoaderRefusals)
     }
     EXPECT_EQ(capture_width, 77);
     EXPECT_EQ(capture_height, 55);
+}
+
+namespace {
+
+// Plays the user at the save-file dialog from a second thread: reads the proposed name, then
+// types a name and presses OK, or cancels.
+struct SaveDialogUser {
+    std::string type;  // empty: cancel
+    std::string proposed;
+    std::string title;
+    bool seen = false;
+};
+
+BOOL CALLBACK find_own_dialog(HWND hwnd, LPARAM lp)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
+        return TRUE;
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+}
+
+DWORD WINAPI use_save_dialog(void* arg)
+{
+    auto* user = static_cast<SaveDialogUser*>(arg);
+    for (int waited = 0; waited < 15000; waited += 50) {
+        HWND dialog = NULL;
+        EnumWindows(find_own_dialog, reinterpret_cast<LPARAM>(&dialog));
+        if (!dialog) {
+            Sleep(50);
+            continue;
+        }
+        Sleep(300);  // let the dialog fill its controls
+        char text[MAX_PATH] = "";
+        GetWindowTextA(dialog, text, sizeof text);
+        user->title = text;
+        // The file name box: a combo box in the newer dialog, an edit box in the older one.
+        HWND name_box = GetDlgItem(dialog, cmb13);
+        if (!name_box)
+            name_box = GetDlgItem(dialog, edt1);
+        GetWindowTextA(name_box, text, sizeof text);
+        user->proposed = text;
+        user->seen = true;
+        if (user->type.empty()) {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        } else {
+            SetWindowTextA(name_box, user->type.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        }
+        return 0;
+    }
+    return 0;
+}
+
+// Runs choose_output_file over a window that has the name display, with `user` at the dialog.
+std::string run_output_dialog(SaveDialogUser& user)
+{
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 50, 50, 300, 100,
+                                 NULL, NULL, GetModuleHandleA(NULL), NULL);
+    CreateWindowExA(0, "STATIC", "unchanged", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, owner,
+                    (HMENU)1046, GetModuleHandleA(NULL), NULL);
+    HANDLE thread = CreateThread(NULL, 0, use_save_dialog, &user, 0, NULL);
+    EXPECT_EQ(choose_output_file(owner), 0);
+    wait_pumping(thread, 20000);
+    CloseHandle(thread);
+    char shown[OUTPUT_NAME_SIZE] = "";
+    GetDlgItemTextA(owner, 1046, shown, sizeof shown);
+    DestroyWindow(owner);
+    return shown;
+}
+
+}  // namespace
+
+TEST(BmpOutputDialog, SetsTheNameAndItsExtensionOffset)
+{
+    reset_settings(settings);
+    std::string path = fresh_work_dir("output-dialog") + "\\SHOT.BMP";
+    write_file(path, Bytes(1, 0));
+    SaveDialogUser user;
+    user.type = path;
+    std::string shown = run_output_dialog(user);
+    ASSERT_TRUE(user.seen);
+    EXPECT_EQ(user.title, "ファイル設定");
+    EXPECT_EQ(user.proposed, "*.bmp") << "an empty name proposes the pattern";
+    EXPECT_EQ(std::string(settings.output_file_name), path);
+    EXPECT_EQ(settings.output_file_ext_offset, (int32_t)path.size() - 3);
+    EXPECT_EQ(shown, path);
+}
+
+TEST(BmpOutputDialog, CancelKeepsTheName)
+{
+    reset_settings(settings);
+    strcpy(settings.output_file_name, "C:\\KEEP\\OLD.BMP");
+    settings.output_file_ext_offset = 12;
+    SaveDialogUser user;
+    std::string shown = run_output_dialog(user);
+    ASSERT_TRUE(user.seen);
+    EXPECT_NE(user.proposed.find("OLD.BMP"), std::string::npos) << user.proposed;
+    EXPECT_STREQ(settings.output_file_name, "C:\\KEEP\\OLD.BMP");
+    EXPECT_EQ(settings.output_file_ext_offset, 12);
+    EXPECT_EQ(shown, "unchanged");
+
+    // A blank first character counts as no name.
+    settings.output_file_name[0] = ' ';
+    SaveDialogUser blank;
+    run_output_dialog(blank);
+    EXPECT_EQ(blank.proposed, "*.bmp");
 }
