@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs module_tests.exe (inside a session of wine-session.sh), then has ImageMagick, a reader
-# independent of the program, check the BMP files the tests left with their expectations.
+# independent of the program, check the BMP files the tests left with their expectations, and
+# poppler check the printed PDF pages (tests/check_pdf.py).
 #
 # A test leaves NAME.bmp and NAME.expect in $KAVREL_INTEROP_DIR; NAME.expect has lines
 #   size WIDTH HEIGHT
@@ -10,7 +11,7 @@ set -uo pipefail
 win32_build=${1:?the Windows build folder}
 shift
 export KAVREL_INTEROP_DIR=$(mktemp -d /tmp/kavrel-interop.XXXXXX)
-trap 'rm -rf "$KAVREL_INTEROP_DIR"' EXIT
+trap '[ -n "${KAVREL_KEEP_INTEROP:-}" ] || rm -rf "$KAVREL_INTEROP_DIR"' EXIT
 
 wine "$win32_build/module_tests.exe" "$@"
 rc=$?
@@ -46,4 +47,16 @@ for expect in "$KAVREL_INTEROP_DIR"/*.expect; do
     done < <(tr -d '\r' <"$expect")
 done
 echo "ImageMagick checks: $((checked - failed)) passed, $failed failed"
+
+# Printed pages: NAME.pdf with NAME.pdfexpect (see tests/check_pdf.py).
+pages=0
+bad_pages=0
+for expect in "$KAVREL_INTEROP_DIR"/*.pdfexpect; do
+    [ -e "$expect" ] || continue
+    pages=$((pages + 1))
+    python3 "$(dirname "$0")/../tests/check_pdf.py" "${expect%.pdfexpect}.pdf" "$expect" ||
+        bad_pages=$((bad_pages + 1))
+done
+echo "Printed pages checked: $((pages - bad_pages)) passed, $bad_pages failed"
+failed=$((failed + bad_pages))
 [ $rc -eq 0 ] && [ $failed -eq 0 ]

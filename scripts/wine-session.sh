@@ -48,6 +48,10 @@ start_cups() {
         lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
     fi
     lpadmin -d PDF
+    # cups-pdf leaves each job's PDF in the submitting user's home.
+    KAVREL_PDF_DIR="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"
+    export KAVREL_PDF_DIR
+    mkdir -p "$KAVREL_PDF_DIR"
 }
 
 prepare_prefix() {

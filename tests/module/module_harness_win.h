@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,3 +36,17 @@ void pump_messages(int ms);
 // Waits for `handle` while still answering this thread's messages (the clipboard owner must
 // answer other threads). True when it was signalled.
 bool wait_pumping(HANDLE handle, int ms);
+
+// A Linux folder named by an environment variable, as a Windows path ("" when unset).
+std::string env_dir_as_windows(const char* variable);
+
+// The PDF files the CUPS PDF printer has left so far (KAVREL_PDF_DIR).
+std::set<std::string> printed_pdfs();
+
+// Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
+std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
+
+// Moves a printed PDF into KAVREL_INTEROP_DIR as NAME.pdf, beside NAME.pdfexpect holding
+// `expectations`, for the check after the run.
+void keep_pdf_for_check(const std::string& pdf, const std::string& name,
+                        const std::string& expectations);
