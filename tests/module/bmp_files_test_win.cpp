@@ -80,20 +80,6 @@ COLORREF pixel_at(HBITMAP bitmap, int x, int y)
     return c;
 }
 
-// ImageMagick's folder as a Windows path; empty when the program runs without the script.
-std::string interop_dir()
-{
-    char path[MAX_PATH];
-    DWORD n = GetEnvironmentVariableA("KAVREL_INTEROP_DIR", path, sizeof path);
-    if (n == 0 || n >= sizeof path)
-        return "";
-    std::string dir = std::string("Z:") + path;
-    for (char& c : dir)
-        if (c == '/')
-            c = '\\';
-    return dir;
-}
-
 // A 24-bit file, top row red and the rest blue, stored top-down or bottom-up.
 Bytes rgb_file(int w, int h, bool top_down)
 {
@@ -158,7 +144,8 @@ protected:
 
 TEST_F(BmpFiles, WrittenFilesHoldTheImageAndLoadBack)
 {
-    std::string out = interop_dir().empty() ? dir : interop_dir();
+    std::string interop = env_dir_as_windows("KAVREL_INTEROP_DIR");
+    std::string out = interop.empty() ? dir : interop;
     struct {
         const char* name;
         int source_bits, file_bits, offset;
