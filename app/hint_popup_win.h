@@ -1,0 +1,22 @@
+// The hint popup HELPDIALOG that the settings dialogs show for a control on a help request.
+#pragma once
+
+#include <windows.h>
+
+#include "app/hint_popup.h"
+
+constexpr int HINT_LINE_BUF = 128;
+
+// The request the popup is placed by, and the lines it shows; filled by the calling dialog.
+extern HELPINFO help_request;
+extern char hint_line1[HINT_LINE_BUF];
+extern char hint_line2[HINT_LINE_BUF];
+extern char hint_line3[HINT_LINE_BUF];
+
+// Shows HELPDIALOG modally over `owner` with the current lines, next to help_request's pointer.
+void open_hint_popup(HWND owner);
+
+// A dialog's answer to WM_HELP: keeps the request, then shows the hint of the control it names
+// from the dialog's table. Menu items and controls without a hint show nothing.
+void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* table,
+                       size_t count);
