@@ -5,6 +5,7 @@
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "print/printer_dialog_win.h"
 #include "settings/hotkeys.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
@@ -109,6 +110,11 @@ static void on_help(UINT command, ULONG_PTR data)
 static LRESULT on_syscommand(HWND hwnd, WPARAM command, LPARAM lparam)
 {
     switch (command) {
+    case CMD_PRINTER_SETUP:
+        settings_busy = 0;
+        MessageBeep(MB_OK);
+        open_printer_setup_dialog();
+        return 0;
     case CMD_HELP:
         settings_busy = 0;
         on_help(HELP_INDEX, 0);

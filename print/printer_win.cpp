@@ -5,6 +5,7 @@
 #include <winspool.h>
 
 #include "app/shell_win.h"
+#include "print/devmode_block.h"
 #include "print/printer_setup.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
@@ -57,6 +58,64 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
     free(info);
     ClosePrinter(printer);
     return 0;
+}
+
+// The stored setup as the full device mode the print setup dialog starts from. The retry after
+// a failed dialog drops the public part, which may be what the dialog could not take.
+static HGLOBAL make_devmode_block(int request)
+{
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DEVMODE_BLOCK_SIZE);
+    if (!block)
+        return NULL;
+    auto* p = static_cast<unsigned char*>(GlobalLock(block));
+    if (!p) {
+        GlobalFree(block);
+        return NULL;
+    }
+    fill_devmode_block(settings, p);
+    if (request == RESET_PRINTER_SETUP)
+        memset(p, 0, DEVMODE_PUBLIC_SIZE);
+    GlobalUnlock(block);
+    return block;
+}
+
+static void free_dialog_blocks(PRINTDLGA& pd)
+{
+    if (pd.hDevMode)
+        GlobalFree(pd.hDevMode);
+    if (pd.hDevNames)
+        GlobalFree(pd.hDevNames);
+    pd.hDevMode = NULL;
+    pd.hDevNames = NULL;
+}
+
+int choose_printer(int request)
+{
+    if (load_settings() == -1)
+        return -1;
+    if (stored_dm_size(settings) == 0)
+        set_stored_dm_size(settings, DEVMODE_PUBLIC_SIZE);
+
+    PRINTDLGA pd = {};
+    pd.lStructSize = sizeof pd;
+    pd.hwndOwner = main_window;
+    pd.hDevMode = make_devmode_block(request);
+    pd.Flags = PD_PRINTSETUP;
+    pd.nFromPage = 1;
+    pd.nToPage = 1;
+    pd.nCopies = 1;
+    if (!PrintDlgA(&pd)) {
+        free_dialog_blocks(pd);
+        if (CommDlgExtendedError() == 0)
+            return 0;
+        show_error_box("プリンター情報を初期値にします");
+        return RESET_PRINTER_SETUP;
+    }
+    int stored = store_printer_from_dialog(pd.hDevMode, pd.hDevNames);
+    free_dialog_blocks(pd);
+    if (stored != 0)
+        return -1;
+    return save_settings(0) == 0 ? 0 : -1;
 }
 
 int refresh_default_printer(int force)

@@ -3,6 +3,15 @@
 
 #include <windows.h>
 
+// choose_printer's request for the retry after the print dialog failed, and its result then.
+constexpr int RESET_PRINTER_SETUP = -6;
+
+// Lets the user pick a printer in the system's print setup dialog and saves it as the stored
+// setup. `request` 1, or RESET_PRINTER_SETUP to open the dialog without the stored device mode.
+// 0 saved, or cancelled with nothing changed; -1 no settings, the printer cannot be opened or
+// queried, or the save failed; RESET_PRINTER_SETUP the dialog failed (user told).
+int choose_printer(int request);
+
 // 1 nothing to do (stored printer in use, not forced); 0 the stored setup now describes the
 // system default printer, asking for landscape; -1 no settings, no default printer, or it
 // cannot be opened or queried.
