@@ -7,6 +7,7 @@
 #include "app/shell_win.h"
 #include "capture/capture_win.h"
 #include "print/dib.h"
+#include "print/devmode_block.h"
 #include "print/dib_win.h"
 #include "print/page_layout.h"
 #include "print/printer_setup.h"
@@ -22,14 +23,11 @@ static const char BAND_FAILED[] = "バンド処理に失敗しました";
 // The printer DC from the stored setup, or NULL after the "CREATE DC" box.
 static HDC create_printer_dc()
 {
-    size_t extra = stored_dm_driver_extra(settings);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DEVMODE_PUBLIC_SIZE + extra);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DEVMODE_BLOCK_SIZE);
     auto* devmode = block ? static_cast<unsigned char*>(GlobalLock(block)) : NULL;
     HDC dc = NULL;
     if (devmode) {
-        memcpy(devmode, settings.printer_devmode, DEVMODE_PUBLIC_SIZE);
-        memcpy(devmode + DEVMODE_PUBLIC_SIZE, settings.printer_driver_extra,
-               extra < DRIVER_EXTRA_MAX ? extra : DRIVER_EXTRA_MAX);
+        fill_devmode_block(settings, devmode);
         char device[CCHDEVICENAME + 1] = {0};
         memcpy(device, settings.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
         char driver[sizeof settings.printer_driver_name + 1] = {0};
