@@ -2,6 +2,7 @@
 // It is the dispatcher of the whole program; each message goes to a short handler.
 #include <stdio.h>
 
+#include "app/copy_sequence_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
@@ -169,7 +170,27 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
         on_destroy();
         return 0;
     case WM_COMMAND:
+        return 0;
     case WM_TIMER:
+        on_sequence_timer(wparam);
+        return 0;
+    case WM_HOTKEY:
+        on_hotkey((int)wparam);
+        return 0;
+    case WM_DROPFILES:
+        on_drop_files((HDROP)wparam);
+        return 0;
+    case UM_CAPTURE:
+        on_capture(false);
+        return 0;
+    case UM_CAPTURE_NOW:
+        on_capture(true);
+        return 0;
+    case UM_OUTPUT:
+        on_output();
+        return 0;
+    case UM_NEXT_DROPPED_FILE:
+        on_next_dropped_file();
         return 0;
     case WM_SYSCOMMAND:
         return on_syscommand(hwnd, wparam, lparam);

@@ -1,0 +1,298 @@
+// The copy and output sequence. Each step is its own message or timer so the status line
+// repaints and other requests are answered between them; `busy` refuses, never queues.
+#include "app/copy_sequence_win.h"
+
+#include <stdio.h>
+
+#include "app/auto_output.h"
+#include "app/ids.h"
+#include "app/shell_win.h"
+#include "app/status.h"
+#include "capture/capture_win.h"
+#include "capture/clipboard_win.h"
+#include "print/print_job_win.h"
+#include "settings/settings.h"
+#include "settings/settings_win.h"
+
+static HWND previous_foreground;
+static HCURSOR saved_cursor;
+static bool wait_cursor_set;
+static bool output_of_drop;  // the output in progress is a dropped file's, not a capture's
+
+static const char PRINTER_FAILED[] = "指定されているプリンターでは印刷できません";
+
+static void error_box(HWND owner, const char* text, UINT icon)
+{
+    MessageBeep(MB_ICONHAND);
+    MessageBoxA(owner, text, APP_TITLE, icon);
+}
+
+static void printer_error_box(UINT icon)
+{
+    char text[300];
+    snprintf(text, sizeof text, "%s\n<PRINTER:%s>", PRINTER_FAILED, printer_name_shown);
+    error_box(NULL, text, icon);
+}
+
+static void start_release_timer()
+{
+    SetTimer(main_window, TIMER_RELEASE_BUSY, RELEASE_BUSY_MS, NULL);
+}
+
+static void show_main_window_again()
+{
+    SetWindowPos(main_window, HWND_BOTTOM, saved_main_rect.left, saved_main_rect.top,
+                 saved_main_rect.right - saved_main_rect.left,
+                 saved_main_rect.bottom - saved_main_rect.top, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+}
+
+static void set_caption_if_minimised(const char* caption)
+{
+    if (IsIconic(main_window))
+        SetWindowTextA(main_window, caption);
+}
+
+// Where the capture looks and how much it copies, decided at the moment of the request.
+static void note_capture_target()
+{
+    if (capture_active_window) {
+        capture_target = GetForegroundWindow();
+        GetWindowRect(capture_target, &capture_target_rect);
+        capture_width = (int16_t)(capture_target_rect.right - capture_target_rect.left);
+        capture_height = (int16_t)(capture_target_rect.bottom - capture_target_rect.top);
+    } else {
+        capture_target = main_window;
+        HDC dc = GetDC(main_window);
+        capture_width = (int16_t)GetDeviceCaps(dc, HORZRES);
+        capture_height = (int16_t)GetDeviceCaps(dc, VERTRES);
+        ReleaseDC(main_window, dc);
+    }
+}
+
+static bool stored_printer_missing()
+{
+    return settings.printer_devmode[0] == 0 && settings.output_device != 1 &&
+           settings.printer_choice == 1;
+}
+
+static void accept(int id)
+{
+    if (busy == 1)
+        return;
+    capture_active_window = id == HOTKEY_ACTIVE_WINDOW ? 1 : 0;
+    drop_count = 0;
+    drop_index = 0;
+    previous_foreground = GetForegroundWindow();
+    MessageBeep(MB_OK);
+    busy = 1;
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    note_capture_target();
+
+    if (load_settings() < 0) {
+        error_box(NULL, "画面のコピー印刷ができません", MB_ICONHAND);
+        start_release_timer();
+        return;
+    }
+    if (stored_printer_missing()) {
+        error_box(main_window, "プリンタの設定をしてください", MB_ICONHAND);
+        start_release_timer();
+        return;
+    }
+    memset(printer_name_shown, 0, sizeof printer_name_shown);
+    memcpy(printer_name_shown, settings.printer_devmode, 32);
+
+    if (settings.high_speed_scan == 1) {
+        PostMessageA(main_window, UM_CAPTURE_NOW, 0, 0);
+        return;
+    }
+    main_state = ADJUSTING;
+    refresh_status();
+    GetWindowRect(main_window, &saved_main_rect);
+    SetWindowPos(main_window, HWND_BOTTOM, -200, -200, 180, 42, SWP_HIDEWINDOW);
+    UpdateWindow(main_window);
+    SetTimer(main_window, TIMER_CAPTURE_DELAY, CAPTURE_DELAY_MS, NULL);
+}
+
+// A drop ends: its handle released, nothing pending, busy released shortly.
+static void finish_drop()
+{
+    if (drop_handle)
+        DragFinish(drop_handle);
+    drop_handle = NULL;
+    drop_count = 0;
+    drop_index = 0;
+    start_release_timer();
+}
+
+void on_hotkey(int id)
+{
+    if (id == HOTKEY_FULL_SCREEN || id == HOTKEY_ACTIVE_WINDOW)
+        accept(id);
+    else if (id == HOTKEY_CANCEL_FILES && drop_handle)
+        finish_drop();
+}
+
+void on_capture(bool high_speed)
+{
+    wait_cursor_set = !high_speed;
+    if (wait_cursor_set)
+        saved_cursor = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    int result = capture_to_clipboard(main_window);
+    if (!high_speed)
+        show_main_window_again();
+    main_state = STANDBY;
+    switch (result) {
+    case 0:
+        output_of_drop = false;
+        main_state = OUTPUTTING;
+        refresh_status();
+        PostMessageA(main_window, UM_OUTPUT, 0, 0);
+        return;
+    case -1:
+        printer_error_box(MB_ICONEXCLAMATION);
+        break;
+    default: {
+        char text[200];
+        snprintf(text, sizeof text, "%s\n%s", "クリップボードが使えません",
+                 "システムを確認してください");
+        error_box(NULL, text, MB_ICONHAND);
+        break;
+    }
+    }
+    start_release_timer();
+}
+
+static void set_output_priority()
+{
+    static const int PRIORITIES[3] = {THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_NORMAL,
+                                      THREAD_PRIORITY_LOWEST};
+    if (settings.processing_speed >= 0 && settings.processing_speed <= 2)
+        SetThreadPriority(GetCurrentThread(), PRIORITIES[settings.processing_speed]);
+}
+
+static void output_to_printer()
+{
+    set_caption_if_minimised("SPOOL");
+    int result = settings.use_banding == 1 ? print_image_banded() : print_image();
+    if (result == -1 || result == -5)
+        printer_error_box(MB_ICONHAND);
+}
+
+static void output_to_file()
+{
+    set_caption_if_minimised("SAVE");
+    if (save_clipboard_image() == -1)
+        error_box(NULL, "ファイル出力できませんでした", MB_ICONHAND);
+}
+
+void on_output()
+{
+    set_output_priority();
+    mail_started = 0;
+    bool after_capture = !output_of_drop;
+    if (after_capture && settings.high_speed_scan != 1 && previous_foreground)
+        SetForegroundWindow(previous_foreground);
+    switch (settings.output_device) {
+    case 0:
+        output_to_printer();
+        break;
+    case 1:
+        output_to_file();
+        break;
+    case 2:
+        output_to_file();
+        output_to_printer();
+        break;
+    default:
+        break;
+    }
+    set_caption_if_minimised(APP_TITLE);
+    if (wait_cursor_set) {
+        SetCursor(saved_cursor);
+        wait_cursor_set = false;
+    }
+    main_state = STANDBY;
+    refresh_status();
+    if (after_capture && settings.high_speed_scan != 1)
+        show_main_window_again();
+    if (settings.exit_after_print == 1) {
+        PostMessageA(main_window, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (settings.tray_mode == 1)
+        ShowWindow(main_window, SW_HIDE);
+    if (drop_handle)
+        PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+    else
+        start_release_timer();
+}
+
+void on_drop_files(HDROP drop)
+{
+    // A new drop while one is pending: the old one is finished first, not leaked.
+    if (drop_handle && drop_handle != drop)
+        DragFinish(drop_handle);
+    drop_handle = drop;
+    drop_count = (int)DragQueryFileA(drop, 0xFFFFFFFF, NULL, 0);
+    drop_index = -1;
+    busy = 1;
+    PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+}
+
+void on_next_dropped_file()
+{
+    drop_index++;
+    if (drop_index >= drop_count) {
+        finish_drop();
+        return;
+    }
+    char name[300] = {0};
+    DragQueryFileA(drop_handle, drop_index, name, 200);
+    if (load_file_to_clipboard(main_window, name) != 0) {
+        PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+        return;
+    }
+    output_of_drop = true;
+    main_state = OUTPUTTING;
+    refresh_status();
+    PostMessageA(main_window, UM_OUTPUT, 0, 0);
+}
+
+static void on_auto_output_tick()
+{
+    if (settings.auto_output == 0) {
+        KillTimer(main_window, TIMER_AUTO_OUTPUT);
+        auto_timer_running = 0;
+        return;
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    bool due = auto_output_due(settings, now.wHour, now.wMinute, GetTickCount(), start_tick);
+    int request = auto_output_request(settings);
+    if (busy == 0 && due && request)
+        PostMessageA(main_window, WM_HOTKEY, request, 0);
+}
+
+bool on_sequence_timer(UINT_PTR id)
+{
+    switch (id) {
+    case TIMER_RELEASE_BUSY:
+        KillTimer(main_window, TIMER_RELEASE_BUSY);
+        busy = 0;
+        return true;
+    case TIMER_CAPTURE_DELAY:
+        KillTimer(main_window, TIMER_CAPTURE_DELAY);
+        PostMessageA(main_window, UM_CAPTURE, 0, 0);
+        return true;
+    case TIMER_MAIL_NOTIFY:
+        KillTimer(main_window, TIMER_MAIL_NOTIFY);
+        PostMessageA(HWND_BROADCAST, UM_MAIL_NOTIFY, 0, 0);
+        mail_started = 0;
+        return true;
+    case TIMER_AUTO_OUTPUT:
+        on_auto_output_tick();
+        return true;
+    default:
+        return false;
+    }
+}
