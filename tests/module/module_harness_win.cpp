@@ -8,6 +8,7 @@
 
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "tests/system/harness_win.h"
 
 static COLORREF stand_in_colour;
 static std::mutex box_mutex;
@@ -136,18 +137,6 @@ void BoxWatcher::clear()
     box_texts.clear();
 }
 
-void pump_messages(int ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < (DWORD)ms);
-}
 
 bool wait_pumping(HANDLE handle, int ms)
 {
@@ -167,67 +156,6 @@ bool wait_pumping(HANDLE handle, int ms)
             DispatchMessageA(&msg);
         }
     }
-}
-
-std::string env_dir_as_windows(const char* variable)
-{
-    const char* dir = getenv(variable);
-    if (!dir || !*dir)
-        return "";
-    std::string path = std::string("Z:") + dir;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-std::set<std::string> printed_pdfs()
-{
-    std::set<std::string> names;
-    std::string dir = env_dir_as_windows("KAVREL_PDF_DIR");
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*.pdf").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do
-        names.insert(dir + "\\" + fd.cFileName);
-    while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return names;
-}
-
-// cups-pdf writes the file in pieces; it is done when it ends with the PDF trailer.
-static bool pdf_finished(const std::string& path)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char tail[64] = {0};
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);
-    if (size > (long)sizeof tail - 1)
-        fseek(f, size - (long)(sizeof tail - 1), SEEK_SET);
-    else
-        fseek(f, 0, SEEK_SET);
-    size_t n = fread(tail, 1, sizeof tail - 1, f);
-    fclose(f);
-    tail[n] = 0;
-    for (size_t i = 0; i + 5 <= n; i++)
-        if (memcmp(tail + i, "%%EOF", 5) == 0)
-            return true;
-    return false;
-}
-
-std::string wait_for_new_pdf(const std::set<std::string>& before, int ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        for (const std::string& name : printed_pdfs())
-            if (!before.count(name) && pdf_finished(name))
-                return name;
-        pump_messages(200);
-    } while (GetTickCount() - start < (DWORD)ms);
-    return "";
 }
 
 void keep_pdf_for_check(const std::string& pdf, const std::string& name,

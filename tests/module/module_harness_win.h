@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
-#include <set>
 #include <string>
 #include <vector>
+
+#include "tests/system/harness_win.h"
 
 // Creates the window the modules use as `main_window` (clipboard owner, status line), shown
 // normally at (x, y) with the given client size, painted in `colour`. Sets `main_window`.
@@ -30,21 +31,10 @@ struct BoxWatcher {
     volatile LONG stop = 0;
 };
 
-// Lets the window system deliver pending paints and messages of this thread.
-void pump_messages(int ms);
 
 // Waits for `handle` while still answering this thread's messages (the clipboard owner must
 // answer other threads). True when it was signalled.
 bool wait_pumping(HANDLE handle, int ms);
-
-// A Linux folder named by an environment variable, as a Windows path ("" when unset).
-std::string env_dir_as_windows(const char* variable);
-
-// The PDF files the CUPS PDF printer has left so far (KAVREL_PDF_DIR).
-std::set<std::string> printed_pdfs();
-
-// Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
-std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
 
 // Moves a printed PDF into KAVREL_INTEROP_DIR as NAME.pdf, beside NAME.pdfexpect holding
 // `expectations`, for the check after the run.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,3 +53,16 @@ void press_ok(HWND box);
 int count_main_windows();
 
 void pause_ms(int ms);
+
+// Lets the window system deliver pending paints and messages of this thread.
+void pump_messages(int ms);
+
+// A Linux folder named by an environment variable, as a Windows path ("" when unset).
+std::string env_dir_as_windows(const char* variable);
+
+// The PDF files the CUPS PDF printer has left so far (KAVREL_PDF_DIR).
+std::set<std::string> printed_pdfs();
+
+// Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
+std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
+
