@@ -1,0 +1,237 @@
+// The copy and output sequence of the real program, driven as a user drives it: hot keys
+// pressed through SendInput, files and printed pages looked at afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "tests/system/harness_win.h"
+
+namespace {
+
+constexpr size_t OFF_OUTPUT_DEVICE = 5584;
+constexpr size_t OFF_OUTPUT_FILE_NAME = 5588;
+constexpr size_t OFF_FILE_NAME_MODE = 5848;
+constexpr size_t OFF_HIGH_SPEED_SCAN = 5852;
+constexpr size_t OFF_EXIT_AFTER_PRINT = 5884;
+constexpr size_t OFF_PRINTER_CHOICE = 5932;
+constexpr size_t OFF_WINDOW_SHOW_CMD = 5580;
+constexpr int OUTPUT_TIMEOUT_MS = 20000;
+
+void press_keys(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> in;
+    for (WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto it = keys.end(); it != keys.begin();) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+}
+
+void press_print_screen()
+{
+    press_keys({VK_SNAPSHOT});
+}
+
+// A settings file for output to `device` (0 printer, 1 file, 2 both) with the file in `dir`.
+Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed)
+{
+    Bytes ini = default_settings_file();
+    put_i32(ini, OFF_OUTPUT_DEVICE, device);
+    std::string name = dir + "\\OUT.BMP";
+    memcpy(&ini[OFF_OUTPUT_FILE_NAME], name.c_str(), name.size() + 1);
+    put_i32(ini, OFF_FILE_NAME_MODE, file_name_mode);
+    put_i32(ini, 5844, (int32_t)name.size() - 3);  // output_file_ext_offset: after the dot
+    put_i32(ini, OFF_HIGH_SPEED_SCAN, high_speed);
+    put_i32(ini, OFF_PRINTER_CHOICE, 2);  // the system default printer: the CUPS PDF printer
+    put_i32(ini, OFF_WINDOW_SHOW_CMD, SW_SHOWNORMAL);
+    return ini;
+}
+
+// Waits until `path` holds a whole BMP file (its size field is reached).
+Bytes wait_for_bmp(const std::string& path, int ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        Bytes data = read_file(path);
+        if (data.size() >= 54 && data[0] == 'B' && data[1] == 'M' &&
+            (uint32_t)i32_at(data, 2) == data.size())
+            return data;
+        pump_messages(100);
+    } while (GetTickCount() - start < (DWORD)ms);
+    return read_file(path);
+}
+
+COLORREF target_colour;
+
+LRESULT CALLBACK coloured_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_ERASEBKGND) {
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        HBRUSH b = CreateSolidBrush(target_colour);
+        FillRect((HDC)wp, &rc, b);
+        DeleteObject(b);
+        return 1;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// A window of the test's own in one colour, brought to the front.
+HWND coloured_window(int x, int y, int w, int h, COLORREF colour)
+{
+    target_colour = colour;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = coloured_proc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "KavrelCopyTarget";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, "KavrelCopyTarget", "target", WS_POPUP | WS_VISIBLE,
+                                x, y, w, h, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    SetForegroundWindow(hwnd);
+    pump_messages(500);
+    return hwnd;
+}
+
+uint32_t bmp_pixel(const Bytes& bmp, int x, int y)
+{
+    uint32_t offset = (uint32_t)i32_at(bmp, 10);
+    int width = i32_at(bmp, 18), height = i32_at(bmp, 22);
+    int bpp = bmp[28] | (bmp[29] << 8);
+    size_t stride = ((size_t)width * bpp / 8 + 3) & ~(size_t)3;
+    size_t at = offset + stride * (height - 1 - y) + (size_t)x * bpp / 8;
+    if (at + 3 > bmp.size())
+        return 0xFFFFFFFF;
+    return RGB(bmp[at + 2], bmp[at + 1], bmp[at]);
+}
+
+}  // namespace
+
+TEST(Copy, PrintScreenWritesTheScreenAsABmpFile)
+{
+    std::string dir = fresh_work_dir("copy-print-screen");
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 0));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+    RECT before;
+    GetWindowRect(main, &before);
+    press_print_screen();
+    Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS);
+    ASSERT_GE(bmp.size(), 54u) << "no file";
+    EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(i32_at(bmp, 22), GetSystemMetrics(SM_CYSCREEN));
+    pump_messages(1000);
+    RECT after;
+    GetWindowRect(main, &after);
+    EXPECT_TRUE(IsWindowVisible(main)) << "the window was not shown again";
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_FALSE(k.message_box(0));
+    EXPECT_TRUE(k.close());
+}
+
+TEST(Copy, AltPrintScreenCopiesTheActiveWindowAtItsSize)
+{
+    std::string dir = fresh_work_dir("copy-active");
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
+    Kavrel k(dir);
+    ASSERT_TRUE(k.main_window());
+    pump_messages(1000);
+    HWND target = coloured_window(300, 200, 240, 130, RGB(30, 140, 220));
+    press_keys({VK_MENU, VK_SNAPSHOT});
+    Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS);
+    DestroyWindow(target);
+    ASSERT_GE(bmp.size(), 54u) << "no file";
+    EXPECT_EQ(i32_at(bmp, 18), 240);
+    EXPECT_EQ(i32_at(bmp, 22), 130);
+    EXPECT_EQ(bmp_pixel(bmp, 120, 65), RGB(30, 140, 220));
+    EXPECT_TRUE(k.close());
+}
+
+TEST(Copy, RequestWithinTheBusyWindowIsLost)
+{
+    std::string dir = fresh_work_dir("copy-busy");
+    write_file(ini_path(dir), output_settings(dir, 1, 1, 1));  // numbered files
+    Kavrel k(dir);
+    ASSERT_TRUE(k.main_window());
+    pump_messages(1000);
+    press_print_screen();
+    press_print_screen();
+    ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    pump_messages(2000);
+    EXPECT_FALSE(file_exists(dir + "\\OUT1.BMP")) << "the second request was queued";
+    press_print_screen();
+    EXPECT_GE(wait_for_bmp(dir + "\\OUT1.BMP", OUTPUT_TIMEOUT_MS).size(), 54u)
+        << "busy was not released";
+    EXPECT_TRUE(k.close());
+}
+
+TEST(Copy, OutputToPrinterAndToBothGivesPagesAndFiles)
+{
+    for (int device : {0, 2}) {
+        SCOPED_TRACE(device == 0 ? "printer" : "file and printer");
+        std::string dir = fresh_work_dir("copy-printer-" + std::to_string(device));
+        write_file(ini_path(dir), output_settings(dir, device, 0, 1));
+        Kavrel k(dir);
+        ASSERT_TRUE(k.main_window());
+        pump_messages(1000);
+        std::set<std::string> pdfs = printed_pdfs();
+        press_print_screen();
+        std::string pdf = wait_for_new_pdf(pdfs, 60000);
+        EXPECT_FALSE(pdf.empty()) << "no page came out";
+        if (!pdf.empty())
+            DeleteFileA(pdf.c_str());
+        EXPECT_EQ(file_exists(dir + "\\OUT.BMP"), device == 2);
+        EXPECT_FALSE(k.message_box(0));
+        EXPECT_TRUE(k.close());
+    }
+}
+
+TEST(Copy, NoStoredPrinterAsksForOneAndOutputsNothing)
+{
+    std::string dir = fresh_work_dir("copy-no-printer");
+    Bytes ini = output_settings(dir, 2, 0, 1);
+    put_i32(ini, OFF_PRINTER_CHOICE, 1);  // the stored printer, and none is stored
+    write_file(ini_path(dir), ini);
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+    press_print_screen();
+    HWND box = k.message_box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box_text(box), "プリンタの設定をしてください");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+    press_ok(box);
+    pump_messages(1500);
+    EXPECT_FALSE(file_exists(dir + "\\OUT.BMP"));
+    EXPECT_TRUE(k.close());
+}
+
+TEST(Copy, ExitAfterOutputEndsTheProgramAfterTheFirstOutput)
+{
+    std::string dir = fresh_work_dir("copy-exit");
+    Bytes ini = output_settings(dir, 1, 0, 1);
+    put_i32(ini, OFF_EXIT_AFTER_PRINT, 1);
+    write_file(ini_path(dir), ini);
+    Kavrel k(dir);
+    ASSERT_TRUE(k.main_window());
+    pump_messages(1000);
+    press_print_screen();
+    DWORD code = 1;
+    EXPECT_TRUE(k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
+    EXPECT_EQ(code, 0u);
+    EXPECT_GE(wait_for_bmp(dir + "\\OUT.BMP", 1000).size(), 54u);
+}
