@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "app/copy_sequence_win.h"
+#include "app/dde_server_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
@@ -191,6 +192,12 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
         return 0;
     case UM_NEXT_DROPPED_FILE:
         on_next_dropped_file();
+        return 0;
+    case WM_DDE_INITIATE:
+        on_dde_initiate((HWND)wparam, lparam);
+        return 0;
+    case UM_REMOTE_REQUEST:
+        on_remote_request((HWND)wparam, lparam);
         return 0;
     case WM_SYSCOMMAND:
         return on_syscommand(hwnd, wparam, lparam);
