@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "app/dde_server_win.h"
+#include "app/area_select_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
@@ -20,7 +21,6 @@ int os_platform;
 DWORD start_tick;
 int auto_timer_running;
 
-static const char AREA_WINDOW_CLASS[] = "MOUSEWIN";
 static const DWORD MAIN_WINDOW_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;
 static const int MAIN_WINDOW_WIDTH = 180;
 static const int MAIN_WINDOW_HEIGHT = 42;
@@ -79,13 +79,11 @@ static bool register_class(const char* name, WNDPROC proc, UINT style, HICON ico
 
 static bool register_classes()
 {
-    // The area-selection window does its work in its own procedure; until that is installed it
-    // behaves as a plain window.
     return register_class(APP_TITLE, main_window_proc, CS_VREDRAW | CS_HREDRAW | CS_BYTEALIGNCLIENT,
                           LoadIconA(instance_handle, "Kavrel"), LoadCursorA(NULL, IDC_ARROW),
                           (HBRUSH)GetStockObject(LTGRAY_BRUSH)) &&
            register_class(DDE_SERVER_CLASS, dde_server_proc, 0, NULL, NULL, NULL) &&
-           register_class(AREA_WINDOW_CLASS, DefWindowProcA, 0, NULL, LoadCursorA(NULL, IDC_SIZE),
+           register_class(AREA_WINDOW_CLASS, area_window_proc, 0, NULL, LoadCursorA(NULL, IDC_SIZE),
                           NULL);
 }
 

@@ -2,6 +2,7 @@
 // It is the dispatcher of the whole program; each message goes to a short handler.
 #include <stdio.h>
 
+#include "app/area_select_win.h"
 #include "app/copy_sequence_win.h"
 #include "app/dde_server_win.h"
 #include "app/ids.h"
@@ -173,7 +174,8 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_COMMAND:
         return 0;
     case WM_TIMER:
-        on_sequence_timer(wparam);
+        if (!on_sequence_timer(wparam))
+            on_area_timer(wparam);
         return 0;
     case WM_HOTKEY:
         on_hotkey((int)wparam);
