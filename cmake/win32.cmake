@@ -22,6 +22,11 @@ target_include_directories(kavrel PRIVATE ${CMAKE_SOURCE_DIR} ${GENERATED_RES})
 target_link_options(kavrel PRIVATE -Wl,--undefined=_WinMain@16)
 target_link_libraries(kavrel PRIVATE kavrel_win)
 
+# KVREQ.EXE: a console client that asks a running KAVREL for copies; not part of KAVREL.EXE.
+add_executable(kvreq ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq_win.cpp)
+set_target_properties(kvreq PROPERTIES OUTPUT_NAME KVREQ SUFFIX ".EXE")
+target_link_libraries(kvreq PRIVATE kavrel_core user32)
+
 # The system tests need GoogleTest's sources; a build without them makes the program alone.
 set(KAVREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the system tests")
 if(NOT EXISTS ${KAVREL_GTEST_SOURCE}/CMakeLists.txt)
@@ -38,6 +43,7 @@ target_include_directories(system_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32 winspool gdi32
                       user32)
 add_dependencies(system_tests kavrel)
+add_dependencies(system_tests kvreq)
 
 # Module tests: the Win32 modules called directly, with a window of the test's own.
 file(GLOB MODULE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/module/*.cpp)

@@ -1,0 +1,562 @@
+// The DDE print server, the remote request message and KVREQ.EXE, used from outside as other
+// programs use them: a DDEML client and a raw WM_DDE_* client of the test's own, request
+// messages to the main window, and the companion program run as a child process.
+#include <windows.h>
+#include <dde.h>
+#include <ddeml.h>
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "app/dde_commands.h"
+#include "app/ids.h"
+#include "tests/system/harness_win.h"
+
+namespace {
+
+constexpr size_t OFF_OUTPUT_DEVICE = 5584;
+constexpr size_t OFF_OUTPUT_FILE_NAME = 5588;
+constexpr size_t OFF_FILE_NAME_MODE = 5848;
+constexpr size_t OFF_HIGH_SPEED_SCAN = 5852;
+constexpr int OUTPUT_TIMEOUT_MS = 20000;
+constexpr int REPLY_TIMEOUT_MS = 5000;
+constexpr int NOTHING_HAPPENS_MS = 1500;
+const char SERVER_CLASS[] = "KAVREL-DUX.DDESERVER";
+const char SET_UP_PRINTER[] = "プリンタの設定をしてください";
+
+// Copies go to dir\OUT.BMP at once, so that a copy shows as a file.
+Bytes file_output_settings(const std::string& dir)
+{
+    Bytes ini = default_settings_file();
+    put_i32(ini, OFF_OUTPUT_DEVICE, 1);
+    std::string name = dir + "\\OUT.BMP";
+    memcpy(&ini[OFF_OUTPUT_FILE_NAME], name.c_str(), name.size() + 1);
+    put_i32(ini, OFF_FILE_NAME_MODE, 0);
+    put_i32(ini, OFF_HIGH_SPEED_SCAN, 1);
+    return ini;
+}
+
+std::string out_bmp(const std::string& dir)
+{
+    return dir + "\\OUT.BMP";
+}
+
+// A whole BMP file at `path` (its size field reached), or what is there when the time is up.
+Bytes wait_for_bmp(const std::string& path, int ms = OUTPUT_TIMEOUT_MS)
+{
+    DWORD start = GetTickCount();
+    do {
+        Bytes data = read_file(path);
+        if (data.size() >= 54 && data[0] == 'B' && data[1] == 'M' &&
+            (uint32_t)i32_at(data, 2) == data.size())
+            return data;
+        pump_messages(100);
+    } while (GetTickCount() - start < (DWORD)ms);
+    return read_file(path);
+}
+
+void expect_screen_sized(const Bytes& bmp)
+{
+    ASSERT_GE(bmp.size(), 54u) << "no copy was written";
+    EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(i32_at(bmp, 22), GetSystemMetrics(SM_CYSCREEN));
+}
+
+// Sends UM_REMOTE_REQUEST from a message-only window of this thread and waits for the answer.
+struct RemoteClient {
+    HWND own = NULL;
+    HWND replied_by = NULL;
+    RemoteClient()
+    {
+        own = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                              GetModuleHandleA(NULL), NULL);
+    }
+    ~RemoteClient() { DestroyWindow(own); }
+    RemoteClient(const RemoteClient&) = delete;
+    RemoteClient& operator=(const RemoteClient&) = delete;
+
+    // The reply code, or -1 when none came within `timeout_ms`.
+    int ask(HWND main, long code, int timeout_ms = REPLY_TIMEOUT_MS)
+    {
+        MSG stale;
+        while (PeekMessageA(&stale, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
+        }
+        PostMessageA(main, UM_REMOTE_REQUEST, (WPARAM)own, code);
+        DWORD start = GetTickCount();
+        do {
+            MSG msg;
+            if (PeekMessageA(&msg, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
+                replied_by = (HWND)msg.wParam;
+                return (int)msg.lParam;
+            }
+            // Not pump_messages: it would hand the reply to the window's procedure.
+            Sleep(10);
+        } while (GetTickCount() - start < (DWORD)timeout_ms);
+        return -1;
+    }
+
+    // Code 950 asks for nothing and answers whether the program is busy.
+    bool wait_idle(HWND main, int timeout_ms = OUTPUT_TIMEOUT_MS)
+    {
+        DWORD start = GetTickCount();
+        do {
+            if (ask(main, 950) == REPLY_ACCEPTED)
+                return true;
+            pump_messages(100);
+        } while (GetTickCount() - start < (DWORD)timeout_ms);
+        return false;
+    }
+};
+
+HDDEDATA CALLBACK ignore_dde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
+{
+    return NULL;
+}
+
+// One DDEML client instance with at most one conversation.
+struct DdeClient {
+    DWORD instance = 0;
+    HCONV conversation = NULL;
+    DdeClient() { DdeInitializeA(&instance, ignore_dde, APPCMD_CLIENTONLY, 0); }
+    ~DdeClient()
+    {
+        disconnect();
+        DdeUninitialize(instance);
+    }
+    DdeClient(const DdeClient&) = delete;
+    DdeClient& operator=(const DdeClient&) = delete;
+
+    bool connect(const char* service = DDE_SERVICE, const char* topic = DDE_TOPIC)
+    {
+        HSZ s = DdeCreateStringHandleA(instance, service, CP_WINANSI);
+        HSZ t = DdeCreateStringHandleA(instance, topic, CP_WINANSI);
+        conversation = DdeConnect(instance, s, t, NULL);
+        DdeFreeStringHandle(instance, s);
+        DdeFreeStringHandle(instance, t);
+        return conversation != NULL;
+    }
+
+    void disconnect()
+    {
+        if (conversation)
+            DdeDisconnect(conversation);
+        conversation = NULL;
+    }
+
+    HWND server_window() const
+    {
+        CONVINFO info{};
+        info.cb = sizeof info;
+        if (!DdeQueryConvInfo(conversation, QID_SYNC, &info))
+            return NULL;
+        return info.hwndPartner;
+    }
+
+    struct Result {
+        bool taken;
+        DWORD status;  // the acknowledgement's status word
+    };
+
+    Result execute(const char* text)
+    {
+        DWORD status = 0xFFFFFFFF;
+        HDDEDATA taken = DdeClientTransaction((LPBYTE)text, (DWORD)strlen(text) + 1, conversation,
+                                              NULL, CF_TEXT, XTYP_EXECUTE, REPLY_TIMEOUT_MS,
+                                              &status);
+        return {taken != NULL, status};
+    }
+};
+
+void expect_accepted(const DdeClient::Result& r)
+{
+    EXPECT_TRUE(r.taken);
+    EXPECT_EQ(r.status & 0xFFFF, DDE_FACK | 0u) << "return code 0 with the ack flag";
+}
+
+void expect_refused(const DdeClient::Result& r, bool busy)
+{
+    EXPECT_FALSE(r.taken);
+    EXPECT_EQ(r.status & 0xFF, 1u) << "return code 1";
+    EXPECT_EQ((r.status & DDE_FACK) != 0, false);
+    EXPECT_EQ((r.status & DDE_FBUSY) != 0, busy);
+}
+
+// A client speaking the window-message protocol itself, for what DDEML will not send: an
+// initiate with a wildcard, a command block of an exact size, a client that vanishes.
+struct RawClient {
+    static int acks;
+    static HWND ack_from;
+    static WORD ack_status;
+    static int terminates;
+    static bool initiating;
+    HWND hwnd = NULL;
+    HWND server = NULL;
+
+    static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == WM_DDE_ACK) {
+            acks++;
+            ack_from = (HWND)wp;
+            if (initiating) {
+                GlobalDeleteAtom(LOWORD(lp));
+                GlobalDeleteAtom(HIWORD(lp));
+            } else {
+                UINT_PTR status = 0, commands = 0;
+                UnpackDDElParam(WM_DDE_ACK, lp, &status, &commands);
+                FreeDDElParam(WM_DDE_ACK, lp);
+                ack_status = (WORD)status;
+                GlobalFree((HGLOBAL)commands);
+            }
+            return 0;
+        }
+        if (msg == WM_DDE_TERMINATE) {
+            terminates++;
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+
+    RawClient()
+    {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "KavrelRawDdeClient";
+        RegisterClassA(&wc);
+        hwnd = CreateWindowExA(0, wc.lpszClassName, NULL, WS_POPUP, 0, 0, 0, 0, NULL, NULL,
+                               wc.hInstance, NULL);
+    }
+    ~RawClient()
+    {
+        if (hwnd)
+            DestroyWindow(hwnd);
+    }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    // Sends the initiate to the main window alone; the server window when answered.
+    HWND initiate(HWND main, const char* service, const char* topic)
+    {
+        ATOM s = service ? GlobalAddAtomA(service) : 0;
+        ATOM t = topic ? GlobalAddAtomA(topic) : 0;
+        acks = 0;
+        initiating = true;
+        SendMessageA(main, WM_DDE_INITIATE, (WPARAM)hwnd, MAKELPARAM(s, t));
+        initiating = false;
+        if (s)
+            GlobalDeleteAtom(s);
+        if (t)
+            GlobalDeleteAtom(t);
+        server = acks ? ack_from : NULL;
+        return server;
+    }
+
+    // Posts a command block of exactly `size` bytes; the ack's status word, or -1 without one.
+    int execute(const void* bytes, size_t size)
+    {
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
+        memcpy(GlobalLock(block), bytes, size);
+        GlobalUnlock(block);
+        acks = 0;
+        if (!PostMessageA(server, WM_DDE_EXECUTE, (WPARAM)hwnd, (LPARAM)block)) {
+            GlobalFree(block);
+            return -1;
+        }
+        DWORD start = GetTickCount();
+        while (!acks && GetTickCount() - start < (DWORD)REPLY_TIMEOUT_MS)
+            pump_messages(20);
+        return acks ? ack_status : -1;
+    }
+
+    bool terminate()
+    {
+        terminates = 0;
+        PostMessageA(server, WM_DDE_TERMINATE, (WPARAM)hwnd, 0);
+        DWORD start = GetTickCount();
+        while (!terminates && GetTickCount() - start < (DWORD)REPLY_TIMEOUT_MS)
+            pump_messages(20);
+        return terminates > 0;
+    }
+};
+
+int RawClient::acks;
+HWND RawClient::ack_from;
+WORD RawClient::ack_status;
+int RawClient::terminates;
+bool RawClient::initiating;
+
+std::string test_exe_dir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    char* slash = strrchr(path, '\\');
+    if (slash)
+        *slash = 0;
+    return path;
+}
+
+struct KvreqRun {
+    DWORD exit_code = 0xFFFFFFFF;
+    std::string output;
+};
+
+// Runs KVREQ.EXE with `args`, its output into a file of `dir`, pumping this thread's messages
+// meanwhile so that its DDE broadcast is not held up by the test's own windows.
+KvreqRun run_kvreq(const std::string& dir, const std::string& args)
+{
+    KvreqRun run;
+    // A file of its own for each run: the last run's may not be let go of yet.
+    static int runs;
+    std::string out_path = dir + "\\kvreq-out" + std::to_string(++runs) + ".txt";
+    SECURITY_ATTRIBUTES sa{sizeof sa, NULL, TRUE};
+    HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (out == INVALID_HANDLE_VALUE)
+        return run;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi{};
+    std::string exe = test_exe_dir() + "\\KVREQ.EXE";
+    std::string cmd = "\"" + exe + "\" " + args;
+    bool started = CreateProcessA(exe.c_str(), &cmd[0], NULL, NULL, TRUE, CREATE_NO_WINDOW, NULL,
+                                  dir.c_str(), &si, &pi);
+    CloseHandle(out);
+    if (!started)
+        return run;
+    DWORD start = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT &&
+           GetTickCount() - start < (DWORD)START_TIMEOUT_MS)
+        pump_messages(20);
+    GetExitCodeProcess(pi.hProcess, &run.exit_code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    Bytes text = read_file(out_path);
+    run.output.assign(text.begin(), text.end());
+    return run;
+}
+
+// Answers whatever message boxes are up, so the program can be closed.
+void dismiss_boxes(const Kavrel& k)
+{
+    while (HWND box = k.message_box(300))
+        press_ok(box);
+}
+
+// A popup of the test's own in front, so that the active-window copy has a known size.
+HWND front_window(int w, int h)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+    wc.lpszClassName = "KavrelDdeFront";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "front", WS_POPUP | WS_VISIBLE,
+                                100, 100, w, h, NULL, NULL, wc.hInstance, NULL);
+    SetForegroundWindow(hwnd);
+    pump_messages(500);
+    return hwnd;
+}
+
+}  // namespace
+
+TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
+{
+    std::string dir = fresh_work_dir("dde-execute");
+    write_file(ini_path(dir), file_output_settings(dir));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    RemoteClient remote;
+    DdeClient client;
+    ASSERT_TRUE(client.connect()) << "no answer to KAVREL/PRINT";
+
+    expect_refused(client.execute("[printallscreen]"), false);
+    expect_refused(client.execute("PRINTALLSCREEN [PRINTACTIVE]"), false);
+    pump_messages(NOTHING_HAPPENS_MS);
+    EXPECT_FALSE(file_exists(out_bmp(dir))) << "a refused command copied";
+
+    expect_accepted(client.execute("[Open(\"x\")][PRINTALLSCREEN][Close]"));
+    // The copy request was posted before the ack: the next execute finds the program busy.
+    expect_refused(client.execute("[PRINTALLSCREEN]"), true);
+    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+
+    ASSERT_TRUE(remote.wait_idle(main));
+    DeleteFileA(out_bmp(dir).c_str());
+    HWND front = front_window(200, 120);
+    expect_accepted(client.execute("[PRINTACTIVESCREEN]"));
+    Bytes bmp = wait_for_bmp(out_bmp(dir));
+    ASSERT_GE(bmp.size(), 54u) << "no active-window copy";
+    EXPECT_EQ(i32_at(bmp, 18), 200);
+    EXPECT_EQ(i32_at(bmp, 22), 120);
+    DestroyWindow(front);
+
+    client.disconnect();
+    EXPECT_FALSE(k.message_box(0)) << box_text(k.message_box(0));
+    EXPECT_TRUE(k.close());
+}
+
+TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
+{
+    std::string dir = fresh_work_dir("dde-conversations");
+    write_file(ini_path(dir), file_output_settings(dir));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+
+    DdeClient wrong_topic;
+    EXPECT_FALSE(wrong_topic.connect(DDE_SERVICE, "SYSTEM"));
+    DdeClient wrong_service;
+    EXPECT_FALSE(wrong_service.connect("KAVRELX", DDE_TOPIC));
+
+    DdeClient first;
+    ASSERT_TRUE(first.connect());
+    HWND server = first.server_window();
+    ASSERT_TRUE(server);
+    char cls[64] = "";
+    GetClassNameA(server, cls, sizeof cls);
+    EXPECT_STREQ(cls, SERVER_CLASS);
+    EXPECT_EQ(GetParent(server), main);
+    EXPECT_TRUE(GetWindowLongA(server, GWL_STYLE) & WS_CHILD);
+    RECT rc{};
+    GetWindowRect(server, &rc);
+    EXPECT_EQ(rc.right - rc.left, 0);
+    EXPECT_EQ(rc.bottom - rc.top, 0);
+
+    DdeClient second;
+    EXPECT_FALSE(second.connect()) << "answered while a conversation is open";
+
+    first.disconnect();
+    EXPECT_FALSE(IsWindow(server)) << "server window kept after the terminate";
+    // Global atoms ignore case, so the names in any case reach the server.
+    EXPECT_TRUE(second.connect("kavrel", "print")) << "no new conversation after the terminate";
+    second.disconnect();
+    EXPECT_TRUE(k.close());
+}
+
+TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
+{
+    std::string dir = fresh_work_dir("dde-raw");
+    write_file(ini_path(dir), file_output_settings(dir));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    RemoteClient remote;
+
+    {
+        RawClient wildcard;
+        EXPECT_FALSE(wildcard.initiate(main, NULL, DDE_TOPIC)) << "any service answered";
+        EXPECT_FALSE(wildcard.initiate(main, DDE_SERVICE, NULL)) << "any topic answered";
+    }
+
+    RawClient raw;
+    ASSERT_TRUE(raw.initiate(main, DDE_SERVICE, DDE_TOPIC));
+    // No terminator: the block ends where the command ends.
+    const char exact[] = "[PRINTALLSCREEN]";
+    EXPECT_EQ(raw.execute(exact, strlen(exact)), (int)DDE_FACK);
+    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+    ASSERT_TRUE(remote.wait_idle(main));
+    DeleteFileA(out_bmp(dir).c_str());
+    // The block ends one byte short of the command: what lies beyond it is not read.
+    EXPECT_EQ(raw.execute(exact, strlen(exact) - 1), 1);
+    pump_messages(NOTHING_HAPPENS_MS);
+    EXPECT_FALSE(file_exists(out_bmp(dir)));
+    EXPECT_TRUE(raw.terminate()) << "terminate not answered";
+
+    // A client that goes without terminating does not hold the conversation for good.
+    {
+        RawClient vanishing;
+        ASSERT_TRUE(vanishing.initiate(main, DDE_SERVICE, DDE_TOPIC));
+    }
+    DdeClient next;
+    EXPECT_TRUE(next.connect()) << "the vanished client still holds the conversation";
+    next.disconnect();
+    EXPECT_TRUE(k.close());
+}
+
+TEST(RemoteRequest, CodesOfTheRangeAreAnsweredAndTheCopyCodesCopy)
+{
+    std::string dir = fresh_work_dir("remote-request");
+    write_file(ini_path(dir), file_output_settings(dir));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    RemoteClient remote;
+
+    EXPECT_EQ(remote.ask(main, 950), REPLY_ACCEPTED);
+    EXPECT_EQ(remote.replied_by, main);
+    EXPECT_EQ(remote.ask(main, 5, NOTHING_HAPPENS_MS), -1) << "a code outside 900 to 999";
+    EXPECT_EQ(remote.ask(main, 1000, NOTHING_HAPPENS_MS), -1);
+    EXPECT_FALSE(file_exists(out_bmp(dir))) << "a code that asks for nothing copied";
+
+    EXPECT_EQ(remote.ask(main, REQ_FULL_SCREEN), REPLY_ACCEPTED);
+    EXPECT_EQ(remote.ask(main, REQ_FULL_SCREEN), REPLY_BUSY) << "second request while copying";
+    EXPECT_EQ(remote.ask(main, 950), REPLY_BUSY);
+    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+
+    ASSERT_TRUE(remote.wait_idle(main));
+    DeleteFileA(out_bmp(dir).c_str());
+    HWND front = front_window(160, 90);
+    EXPECT_EQ(remote.ask(main, REQ_ACTIVE_WINDOW), REPLY_ACCEPTED);
+    Bytes bmp = wait_for_bmp(out_bmp(dir));
+    ASSERT_GE(bmp.size(), 54u) << "no active-window copy";
+    EXPECT_EQ(i32_at(bmp, 18), 160);
+    EXPECT_EQ(i32_at(bmp, 22), 90);
+    DestroyWindow(front);
+    EXPECT_FALSE(k.message_box(0)) << box_text(k.message_box(0));
+    EXPECT_TRUE(k.close());
+}
+
+TEST(Kvreq, UsageAndNoProgramAreExitCodeTwo)
+{
+    std::string dir = fresh_work_dir("kvreq-alone");
+    for (const char* args : {"", "full active", "everything", "--remote"}) {
+        KvreqRun run = run_kvreq(dir, args);
+        EXPECT_EQ(run.exit_code, 2u) << "args: " << args;
+        EXPECT_NE(run.output.find("usage"), std::string::npos) << run.output;
+    }
+    KvreqRun dde = run_kvreq(dir, "full");
+    EXPECT_EQ(dde.exit_code, 2u);
+    EXPECT_NE(dde.output.find("not running"), std::string::npos) << dde.output;
+    KvreqRun remote = run_kvreq(dir, "active --remote");
+    EXPECT_EQ(remote.exit_code, 2u);
+    EXPECT_NE(remote.output.find("not running"), std::string::npos) << remote.output;
+}
+
+// Without a stored printer a copy stops at the printer message, and the program stays busy
+// for as long as the message is up: a state the test can hold.
+TEST(Kvreq, ReportsAcceptedAndBusyInWordsAndExitCode)
+{
+    std::string dir = fresh_work_dir("kvreq");
+    write_file(ini_path(dir), default_settings_file());
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    RemoteClient remote;
+
+    KvreqRun accepted = run_kvreq(dir, "full");
+    EXPECT_EQ(accepted.exit_code, 0u);
+    EXPECT_NE(accepted.output.find("accepted"), std::string::npos) << accepted.output;
+    HWND box = k.message_box();
+    ASSERT_TRUE(box) << "the accepted request did not reach the copy";
+    EXPECT_EQ(box_text(box), SET_UP_PRINTER);
+
+    for (const char* args : {"full", "active", "full --remote", "--remote active"}) {
+        KvreqRun busy = run_kvreq(dir, args);
+        EXPECT_EQ(busy.exit_code, 1u) << args;
+        EXPECT_NE(busy.output.find("busy"), std::string::npos) << busy.output;
+    }
+
+    press_ok(box);
+    ASSERT_TRUE(remote.wait_idle(main));
+    KvreqRun by_message = run_kvreq(dir, "--remote active");
+    EXPECT_EQ(by_message.exit_code, 0u);
+    EXPECT_NE(by_message.output.find("accepted"), std::string::npos) << by_message.output;
+    EXPECT_TRUE(k.message_box()) << "the request by message did not reach the copy";
+    dismiss_boxes(k);
+    EXPECT_TRUE(k.close());
+}
