@@ -431,6 +431,9 @@ TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
     EXPECT_FALSE(second.connect()) << "answered while a conversation is open";
 
     first.disconnect();
+    // The server answers the terminate before it destroys its window.
+    for (int i = 0; i < 100 && IsWindow(server); i++)
+        pump_messages(20);
     EXPECT_FALSE(IsWindow(server)) << "server window kept after the terminate";
     // Global atoms ignore case, so the names in any case reach the server.
     EXPECT_TRUE(second.connect("kavrel", "print")) << "no new conversation after the terminate";
