@@ -11,6 +11,9 @@ set -euo pipefail
 mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]}
 shift
 here=$(cd "$(dirname "$0")" && pwd)
+# The system tests drop files on the program with this X drag source (a Linux program).
+KAVREL_XDND_DROP="$(dirname "$here")/tests/xdnd_drop.py"
+export KAVREL_XDND_DROP
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=""
 
@@ -95,10 +98,31 @@ case "$mode" in
     fi
     prepare_prefix
     mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)
+    if [ ! -f "$dir/KAVREL.INI" ]; then
+        # A first look: copies go to numbered BMP files in the working folder.
+        python3 "$here/../tools/demo_settings.py" "$dir/KAVREL.INI" "Z:${dir//\//\\}\\COPY.BMP"
+    fi
     echo "Working folder (KAVREL.INI is kept here): $dir"
-    echo "Stop with Ctrl+C, or close the program's window."
     cd "$dir"
-    wine "$exe"
+    wine "$exe" &
+    program=$!
+    kvreq="$(dirname "$exe")/KVREQ.EXE"
+    if [ -f "$kvreq" ]; then
+        # Ask for a first copy the way other programs do, once the program answers.
+        for _ in $(seq 30); do
+            sleep 1
+            set +e
+            wine "$kvreq" full
+            rc=$?
+            set -e
+            [ $rc -ne 2 ] && break
+        done
+        sleep 3
+        ls -l "$dir"/COPY*.BMP 2>/dev/null || true
+    fi
+    echo "KAVREL.EXE is running. Stop with Ctrl+C, or close its window."
+    wait $program
     ;;
 *)
     echo "unknown mode $mode" >&2
