@@ -10,66 +10,13 @@
 
 namespace {
 
-constexpr size_t OFF_OUTPUT_DEVICE = 5584;
-constexpr size_t OFF_OUTPUT_FILE_NAME = 5588;
-constexpr size_t OFF_FILE_NAME_MODE = 5848;
-constexpr size_t OFF_HIGH_SPEED_SCAN = 5852;
 constexpr size_t OFF_EXIT_AFTER_PRINT = 5884;
 constexpr size_t OFF_PRINTER_CHOICE = 5932;
-constexpr size_t OFF_WINDOW_SHOW_CMD = 5580;
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
-
-void press_keys(std::initializer_list<WORD> keys)
-{
-    std::vector<INPUT> in;
-    for (WORD k : keys) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = k;
-        in.push_back(i);
-    }
-    for (auto it = keys.end(); it != keys.begin();) {
-        INPUT i{};
-        i.type = INPUT_KEYBOARD;
-        i.ki.wVk = *--it;
-        i.ki.dwFlags = KEYEVENTF_KEYUP;
-        in.push_back(i);
-    }
-    SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
-}
 
 void press_print_screen()
 {
     press_keys({VK_SNAPSHOT});
-}
-
-// A settings file for output to `device` (0 printer, 1 file, 2 both) with the file in `dir`.
-Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed)
-{
-    Bytes ini = default_settings_file();
-    put_i32(ini, OFF_OUTPUT_DEVICE, device);
-    std::string name = dir + "\\OUT.BMP";
-    memcpy(&ini[OFF_OUTPUT_FILE_NAME], name.c_str(), name.size() + 1);
-    put_i32(ini, OFF_FILE_NAME_MODE, file_name_mode);
-    put_i32(ini, 5844, (int32_t)name.size() - 3);  // output_file_ext_offset: after the dot
-    put_i32(ini, OFF_HIGH_SPEED_SCAN, high_speed);
-    put_i32(ini, OFF_PRINTER_CHOICE, 2);  // the system default printer: the CUPS PDF printer
-    put_i32(ini, OFF_WINDOW_SHOW_CMD, SW_SHOWNORMAL);
-    return ini;
-}
-
-// Waits until `path` holds a whole BMP file (its size field is reached).
-Bytes wait_for_bmp(const std::string& path, int ms)
-{
-    DWORD start = GetTickCount();
-    do {
-        Bytes data = read_file(path);
-        if (data.size() >= 54 && data[0] == 'B' && data[1] == 'M' &&
-            (uint32_t)i32_at(data, 2) == data.size())
-            return data;
-        pump_messages(100);
-    } while (GetTickCount() - start < (DWORD)ms);
-    return read_file(path);
 }
 
 COLORREF target_colour;
@@ -101,18 +48,6 @@ HWND coloured_window(int x, int y, int w, int h, COLORREF colour)
     SetForegroundWindow(hwnd);
     pump_messages(500);
     return hwnd;
-}
-
-uint32_t bmp_pixel(const Bytes& bmp, int x, int y)
-{
-    uint32_t offset = (uint32_t)i32_at(bmp, 10);
-    int width = i32_at(bmp, 18), height = i32_at(bmp, 22);
-    int bpp = bmp[28] | (bmp[29] << 8);
-    size_t stride = ((size_t)width * bpp / 8 + 3) & ~(size_t)3;
-    size_t at = offset + stride * (height - 1 - y) + (size_t)x * bpp / 8;
-    if (at + 3 > bmp.size())
-        return 0xFFFFFFFF;
-    return RGB(bmp[at + 2], bmp[at + 1], bmp[at]);
 }
 
 }  // namespace

@@ -214,6 +214,49 @@ Bytes pseudo_random_bytes(size_t n, uint32_t seed)
     return data;
 }
 
+Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed)
+{
+    Bytes ini = default_settings_file();
+    put_i32(ini, 5584, device);  // output_device
+    std::string name = dir + "\\OUT.BMP";
+    memcpy(&ini[5588], name.c_str(), name.size() + 1);  // output_file_name
+    put_i32(ini, 5844, (int32_t)name.size() - 3);       // output_file_ext_offset: after the dot
+    put_i32(ini, 5848, file_name_mode);
+    put_i32(ini, 5852, high_speed);      // high_speed_scan
+    put_i32(ini, 5932, 2);               // printer_choice: the system default, the CUPS PDF printer
+    put_i32(ini, 5580, SW_SHOWNORMAL);   // window_show_cmd
+    return ini;
+}
+
+Bytes wait_for_bmp(const std::string& path, int ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        Bytes data = read_file(path);
+        if (data.size() >= 54 && data[0] == 'B' && data[1] == 'M' &&
+            (uint32_t)i32_at(data, 2) == data.size())
+            return data;
+        pump_messages(100);
+    } while (GetTickCount() - start < (DWORD)ms);
+    return read_file(path);
+}
+
+uint32_t bmp_pixel(const Bytes& bmp, int x, int y)
+{
+    if (bmp.size() < 54)
+        return 0xFFFFFFFF;
+    uint32_t offset = (uint32_t)i32_at(bmp, 10);
+    int width = i32_at(bmp, 18), height = i32_at(bmp, 22);
+    int bpp = bmp[28] | (bmp[29] << 8);
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return 0xFFFFFFFF;
+    size_t stride = ((size_t)width * bpp / 8 + 3) & ~(size_t)3;
+    size_t at = offset + stride * (height - 1 - y) + (size_t)x * bpp / 8;
+    if (at + 3 > bmp.size())
+        return 0xFFFFFFFF;
+    return RGB(bmp[at + 2], bmp[at + 1], bmp[at]);
+}
+
 std::string window_text(HWND hwnd)
 {
     char text[512] = "";
@@ -231,6 +274,25 @@ std::string box_text(HWND box)
 void press_ok(HWND box)
 {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+void press_keys(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> in;
+    for (WORD k : keys) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = k;
+        in.push_back(i);
+    }
+    for (auto it = keys.end(); it != keys.begin();) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = *--it;
+        i.ki.dwFlags = KEYEVENTF_KEYUP;
+        in.push_back(i);
+    }
+    SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 
 static BOOL CALLBACK count_proc(HWND hwnd, LPARAM lp)

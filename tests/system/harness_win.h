@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,11 +44,22 @@ void put_i32(Bytes& data, size_t offset, int32_t value);
 Bytes default_settings_file();
 // Bytes that look like nothing in particular, the same on every run.
 Bytes pseudo_random_bytes(size_t n, uint32_t seed);
+// A settings file for output to `device` (0 printer, 1 file, 2 both) to `dir`\OUT.BMP, on the
+// system default printer, the window shown normally.
+Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed);
+
+// Waits until `path` holds a whole BMP file (its size field is reached); what it holds then.
+Bytes wait_for_bmp(const std::string& path, int ms);
+// The colour at (x, y), counted from the top, of a 24- or 32-bit BMP file; 0xFFFFFFFF outside.
+uint32_t bmp_pixel(const Bytes& bmp, int x, int y);
 
 std::string window_text(HWND hwnd);
 // The text line of a standard message box.
 std::string box_text(HWND box);
 void press_ok(HWND box);
+
+// Presses the keys in order through SendInput and lets them go in reverse order.
+void press_keys(std::initializer_list<WORD> keys);
 
 // Main windows of the program's class on the desktop, of any process.
 int count_main_windows();
