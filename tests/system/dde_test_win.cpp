@@ -14,45 +14,15 @@
 
 namespace {
 
-constexpr size_t OFF_OUTPUT_DEVICE = 5584;
-constexpr size_t OFF_OUTPUT_FILE_NAME = 5588;
-constexpr size_t OFF_FILE_NAME_MODE = 5848;
-constexpr size_t OFF_HIGH_SPEED_SCAN = 5852;
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
 constexpr int REPLY_TIMEOUT_MS = 5000;
 constexpr int NOTHING_HAPPENS_MS = 1500;
 const char SERVER_CLASS[] = "KAVREL-DUX.DDESERVER";
 const char SET_UP_PRINTER[] = "プリンタの設定をしてください";
 
-// Copies go to dir\OUT.BMP at once, so that a copy shows as a file.
-Bytes file_output_settings(const std::string& dir)
-{
-    Bytes ini = default_settings_file();
-    put_i32(ini, OFF_OUTPUT_DEVICE, 1);
-    std::string name = dir + "\\OUT.BMP";
-    memcpy(&ini[OFF_OUTPUT_FILE_NAME], name.c_str(), name.size() + 1);
-    put_i32(ini, OFF_FILE_NAME_MODE, 0);
-    put_i32(ini, OFF_HIGH_SPEED_SCAN, 1);
-    return ini;
-}
-
 std::string out_bmp(const std::string& dir)
 {
     return dir + "\\OUT.BMP";
-}
-
-// A whole BMP file at `path` (its size field reached), or what is there when the time is up.
-Bytes wait_for_bmp(const std::string& path, int ms = OUTPUT_TIMEOUT_MS)
-{
-    DWORD start = GetTickCount();
-    do {
-        Bytes data = read_file(path);
-        if (data.size() >= 54 && data[0] == 'B' && data[1] == 'M' &&
-            (uint32_t)i32_at(data, 2) == data.size())
-            return data;
-        pump_messages(100);
-    } while (GetTickCount() - start < (DWORD)ms);
-    return read_file(path);
 }
 
 void expect_screen_sized(const Bytes& bmp)
@@ -367,7 +337,7 @@ HWND front_window(int w, int h)
 TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
 {
     std::string dir = fresh_work_dir("dde-execute");
-    write_file(ini_path(dir), file_output_settings(dir));
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
     HWND main = k.main_window();
     ASSERT_TRUE(main);
@@ -383,13 +353,13 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
     expect_accepted(client.execute("[Open(\"x\")][PRINTALLSCREEN][Close]"));
     // The copy request was posted before the ack: the next execute finds the program busy.
     expect_refused(client.execute("[PRINTALLSCREEN]"), true);
-    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+    expect_screen_sized(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS));
 
     ASSERT_TRUE(remote.wait_idle(main));
     DeleteFileA(out_bmp(dir).c_str());
     HWND front = front_window(200, 120);
     expect_accepted(client.execute("[PRINTACTIVESCREEN]"));
-    Bytes bmp = wait_for_bmp(out_bmp(dir));
+    Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "no active-window copy";
     EXPECT_EQ(i32_at(bmp, 18), 200);
     EXPECT_EQ(i32_at(bmp, 22), 120);
@@ -403,7 +373,7 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
 TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
 {
     std::string dir = fresh_work_dir("dde-conversations");
-    write_file(ini_path(dir), file_output_settings(dir));
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
     HWND main = k.main_window();
     ASSERT_TRUE(main);
@@ -444,7 +414,7 @@ TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
 TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
 {
     std::string dir = fresh_work_dir("dde-raw");
-    write_file(ini_path(dir), file_output_settings(dir));
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
     HWND main = k.main_window();
     ASSERT_TRUE(main);
@@ -461,7 +431,7 @@ TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
     // No terminator: the block ends where the command ends.
     const char exact[] = "[PRINTALLSCREEN]";
     EXPECT_EQ(raw.execute(exact, strlen(exact)), (int)DDE_FACK);
-    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+    expect_screen_sized(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS));
     ASSERT_TRUE(remote.wait_idle(main));
     DeleteFileA(out_bmp(dir).c_str());
     // The block ends one byte short of the command: what lies beyond it is not read.
@@ -484,7 +454,7 @@ TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
 TEST(RemoteRequest, CodesOfTheRangeAreAnsweredAndTheCopyCodesCopy)
 {
     std::string dir = fresh_work_dir("remote-request");
-    write_file(ini_path(dir), file_output_settings(dir));
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
     HWND main = k.main_window();
     ASSERT_TRUE(main);
@@ -499,13 +469,13 @@ TEST(RemoteRequest, CodesOfTheRangeAreAnsweredAndTheCopyCodesCopy)
     EXPECT_EQ(remote.ask(main, REQ_FULL_SCREEN), REPLY_ACCEPTED);
     EXPECT_EQ(remote.ask(main, REQ_FULL_SCREEN), REPLY_BUSY) << "second request while copying";
     EXPECT_EQ(remote.ask(main, 950), REPLY_BUSY);
-    expect_screen_sized(wait_for_bmp(out_bmp(dir)));
+    expect_screen_sized(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS));
 
     ASSERT_TRUE(remote.wait_idle(main));
     DeleteFileA(out_bmp(dir).c_str());
     HWND front = front_window(160, 90);
     EXPECT_EQ(remote.ask(main, REQ_ACTIVE_WINDOW), REPLY_ACCEPTED);
-    Bytes bmp = wait_for_bmp(out_bmp(dir));
+    Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "no active-window copy";
     EXPECT_EQ(i32_at(bmp, 18), 160);
     EXPECT_EQ(i32_at(bmp, 22), 90);
