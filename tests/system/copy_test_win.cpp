@@ -18,38 +18,6 @@ void press_print_screen()
 {
     press_keys({VK_SNAPSHOT});
 }
-
-COLORREF target_colour;
-
-LRESULT CALLBACK coloured_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_ERASEBKGND) {
-        RECT rc;
-        GetClientRect(hwnd, &rc);
-        HBRUSH b = CreateSolidBrush(target_colour);
-        FillRect((HDC)wp, &rc, b);
-        DeleteObject(b);
-        return 1;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// A window of the test's own in one colour, brought to the front.
-HWND coloured_window(int x, int y, int w, int h, COLORREF colour)
-{
-    target_colour = colour;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = coloured_proc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "KavrelCopyTarget";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, "KavrelCopyTarget", "target", WS_POPUP | WS_VISIBLE,
-                                x, y, w, h, NULL, NULL, GetModuleHandleA(NULL), NULL);
-    SetForegroundWindow(hwnd);
-    pump_messages(500);
-    return hwnd;
-}
-
 }  // namespace
 
 TEST(Copy, PrintScreenWritesTheScreenAsABmpFile)

@@ -316,21 +316,6 @@ void dismiss_boxes(const Kavrel& k)
         press_ok(box);
 }
 
-// A popup of the test's own in front, so that the active-window copy has a known size.
-HWND front_window(int w, int h)
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-    wc.lpszClassName = "KavrelDdeFront";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "front", WS_POPUP | WS_VISIBLE,
-                                100, 100, w, h, NULL, NULL, wc.hInstance, NULL);
-    SetForegroundWindow(hwnd);
-    pump_messages(500);
-    return hwnd;
-}
 
 }  // namespace
 
@@ -357,7 +342,7 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
 
     ASSERT_TRUE(remote.wait_idle(main));
     DeleteFileA(out_bmp(dir).c_str());
-    HWND front = front_window(200, 120);
+    HWND front = coloured_window(100, 100, 200, 120, RGB(255, 255, 255));
     expect_accepted(client.execute("[PRINTACTIVESCREEN]"));
     Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "no active-window copy";
@@ -473,7 +458,7 @@ TEST(RemoteRequest, CodesOfTheRangeAreAnsweredAndTheCopyCodesCopy)
 
     ASSERT_TRUE(remote.wait_idle(main));
     DeleteFileA(out_bmp(dir).c_str());
-    HWND front = front_window(160, 90);
+    HWND front = coloured_window(100, 100, 160, 90, RGB(255, 255, 255));
     EXPECT_EQ(remote.ask(main, REQ_ACTIVE_WINDOW), REPLY_ACCEPTED);
     Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "no active-window copy";

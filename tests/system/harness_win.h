@@ -78,3 +78,5 @@ std::set<std::string> printed_pdfs();
 // Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
 std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
 
+// A popup of the test's own in one colour, topmost and in front: the active window of a copy.
+HWND coloured_window(int x, int y, int w, int h, COLORREF colour);
