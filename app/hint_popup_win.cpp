@@ -91,3 +91,23 @@ void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* 
     set_line(hint_line3, hint->line3);
     open_hint_popup(dialog);
 }
+
+static INT_PTR CALLBACK usage_box_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        SetFocus(GetDlgItem(dlg, IDOK));
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL)
+            EndDialog(dlg, LOWORD(wparam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void open_usage_box()
+{
+    DialogBoxParamA(instance_handle, "ABOUT", main_window, usage_box_proc, 0);
+}

@@ -1,4 +1,5 @@
-// The hint popup HELPDIALOG that the settings dialogs show for a control on a help request.
+// The hint popup HELPDIALOG that the settings dialogs show for a control on a help request,
+// and the usage box ABOUT.
 #pragma once
 
 #include <windows.h>
@@ -20,3 +21,6 @@ void open_hint_popup(HWND owner);
 // from the dialog's table. Menu items and controls without a hint show nothing.
 void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* table,
                        size_t count);
+
+// Shows the usage box modally over the main window.
+void open_usage_box();

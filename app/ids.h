@@ -22,6 +22,7 @@ constexpr unsigned RELEASE_BUSY_MS = 500;
 constexpr unsigned CAPTURE_DELAY_MS = 500;
 constexpr unsigned MAIL_NOTIFY_MS = 1000;
 constexpr unsigned AUTO_OUTPUT_MS = 60000;
+constexpr unsigned AREA_START_DELAY_MS = 500;  // lets the settings dialog close first
 
 // Private messages.
 constexpr unsigned UM_REGISTER_HOTKEYS = WM_USER_BASE + 10;

@@ -8,7 +8,11 @@
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "app/hint_popup_win.h"
 #include "print/printer_dialog_win.h"
+#include "settings/basic_dialog_win.h"
+#include "settings/extended_dialog_win.h"
+#include "settings/hotkey_dialog_win.h"
 #include "settings/hotkeys.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
@@ -110,13 +114,31 @@ static void on_help(UINT command, ULONG_PTR data)
     WinHelpA(main_window, help_path, command, data);
 }
 
+// Each dialog command starts from a clear guard, whatever an earlier dialog left in it.
+static void open_dialog(void (*open)())
+{
+    settings_busy = 0;
+    MessageBeep(MB_OK);
+    open();
+}
+
 static LRESULT on_syscommand(HWND hwnd, WPARAM command, LPARAM lparam)
 {
     switch (command) {
+    case CMD_USAGE:
+        open_dialog(open_usage_box);
+        return 0;
     case CMD_PRINTER_SETUP:
-        settings_busy = 0;
-        MessageBeep(MB_OK);
-        open_printer_setup_dialog();
+        open_dialog(open_printer_setup_dialog);
+        return 0;
+    case CMD_BASIC_SETTINGS:
+        open_dialog(open_basic_settings_dialog);
+        return 0;
+    case CMD_EXTENDED_SETTINGS:
+        open_dialog(open_extended_settings_dialog);
+        return 0;
+    case CMD_HOTKEY_SETUP:
+        open_dialog(open_hotkey_dialog);
         return 0;
     case CMD_HELP:
         settings_busy = 0;

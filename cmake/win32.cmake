@@ -61,3 +61,11 @@ foreach(src ${BENCH_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE kavrel_win)
 endforeach()
+
+# Pictures of the dialogs for the README (scripts/pictures.sh), driven like the system tests.
+add_executable(dialog_pictures_win ${CMAKE_SOURCE_DIR}/tools/pictures/dialog_pictures_win.cpp
+               ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp
+               ${CMAKE_SOURCE_DIR}/tests/system/dialogs_win.cpp)
+target_include_directories(dialog_pictures_win PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(dialog_pictures_win PRIVATE kavrel_core comdlg32 winspool gdi32 user32)
+add_dependencies(dialog_pictures_win kavrel)

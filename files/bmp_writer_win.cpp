@@ -9,11 +9,10 @@
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "files/bmp_format.h"
+#include "res/resource.h"
 #include "settings/settings.h"
 
 static const char STEP[] = "Create Bitmap File";
-// The extended settings dialog's display of the output file name.
-static constexpr int OUTPUT_NAME_DISPLAY_ID = 1046;
 static constexpr DWORD WRITE_PIECE = 2000;
 
 enum FileNameMode { OVERWRITE = 0, NUMBERED = 1, NO_OUTPUT = 2 };
@@ -190,7 +189,7 @@ int choose_output_file(HWND dialog)
     if (GetSaveFileNameA(&ofn)) {
         memcpy(settings.output_file_name, name, sizeof name);
         settings.output_file_ext_offset = ofn.nFileExtension;
-        SetDlgItemTextA(dialog, OUTPUT_NAME_DISPLAY_ID, name);
+        SetDlgItemTextA(dialog, IDC_EXT_FILE_NAME_SHOWN, name);
     } else {
         DWORD error = CommDlgExtendedError();
         if (error != 0) {
