@@ -67,9 +67,9 @@ bool wait_gone(HWND hwnd, int timeout_ms)
     return false;
 }
 
-HWND open_message_box(const Kavrel& k)
+HWND open_message_box(const Kavrel& k, int timeout_ms)
 {
-    return wait_dialog(k, [](HWND h) { return GetDlgItem(h, 0xFFFF) != NULL; }, 0);
+    return wait_dialog(k, [](HWND h) { return GetDlgItem(h, 0xFFFF) != NULL; }, timeout_ms);
 }
 
 HWND open_from_system_menu(const Kavrel& k, int command, const std::string& caption)
@@ -86,6 +86,21 @@ std::string control_text(HWND dlg, int id)
     char text[512] = "";
     GetDlgItemTextA(dlg, id, text, sizeof text);
     return text;
+}
+
+void set_control_text(HWND dlg, int id, const std::string& text)
+{
+    SendDlgItemMessageA(dlg, id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void select_item(HWND dlg, int id, int index)
+{
+    SendDlgItemMessageA(dlg, id, CB_SETCURSEL, (WPARAM)index, 0);
+}
+
+int selected_item(HWND dlg, int id)
+{
+    return (int)SendDlgItemMessageA(dlg, id, CB_GETCURSEL, 0, 0);
 }
 
 bool is_checked(HWND dlg, int id)

@@ -20,14 +20,18 @@ HWND wait_dialog_with_control(const Kavrel& k, int id, int timeout_ms = DIALOG_T
 // True once the window no longer exists or is hidden.
 bool wait_gone(HWND hwnd, int timeout_ms = DIALOG_TIMEOUT_MS);
 
-// A message box (a dialog with the box's text line) of the program, if one is up.
-HWND open_message_box(const Kavrel& k);
+// A message box (a dialog with the box's text line) of the program, waiting up to `timeout_ms`.
+HWND open_message_box(const Kavrel& k, int timeout_ms = 0);
 
 // Asks the main window for a system command, as its menu item would, and waits for the
 // dialog with that caption.
 HWND open_from_system_menu(const Kavrel& k, int command, const std::string& caption);
 
 std::string control_text(HWND dlg, int id);
+// Types into a control as WM_SETTEXT does, and picks an item of a drop-down list.
+void set_control_text(HWND dlg, int id, const std::string& text);
+void select_item(HWND dlg, int id, int index);
+int selected_item(HWND dlg, int id);
 bool is_checked(HWND dlg, int id);
 // Presses a button as a click would; the dialog handles it in its own time.
 void click(HWND dlg, int id);

@@ -1,0 +1,143 @@
+// The fixed area picked with the mouse: "画面指定" in the extended settings hands over to a
+// popup over the whole screen, where a drag with the real mouse (SendInput) marks the area.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "tests/system/dialogs_win.h"
+#include "tests/system/harness_win.h"
+
+namespace {
+
+constexpr int CMD_EXTENDED_SETTINGS = 4;
+#define AT(field) offsetof(SettingsRecord, field)
+
+void mouse(DWORD flags, int x = 0, int y = 0)
+{
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    if (flags & MOUSEEVENTF_MOVE) {
+        in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+        in.mi.dx = (x * 65535 + GetSystemMetrics(SM_CXSCREEN) / 2) / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = (y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
+    SendInput(1, &in, sizeof in);
+    pause_ms(40);
+}
+
+void drag(int x1, int y1, int x2, int y2)
+{
+    mouse(MOUSEEVENTF_MOVE, x1, y1);
+    mouse(MOUSEEVENTF_LEFTDOWN);
+    for (int i = 1; i <= 8; i++)
+        mouse(MOUSEEVENTF_MOVE, x1 + (x2 - x1) * i / 8, y1 + (y2 - y1) * i / 8);
+    mouse(MOUSEEVENTF_LEFTUP);
+}
+
+HWND wait_area_window(int timeout_ms = 10000)
+{
+    DWORD start = GetTickCount();
+    do {
+        HWND hwnd = FindWindowA("MOUSEWIN", NULL);
+        if (hwnd && IsWindowVisible(hwnd))
+            return hwnd;
+        pause_ms(50);
+    } while (GetTickCount() - start < (DWORD)timeout_ms);
+    return NULL;
+}
+
+// Starts the area selection the way a user does, from the extended settings.
+HWND start_selection(const Kavrel& k)
+{
+    HWND dlg = open_from_system_menu(k, CMD_EXTENDED_SETTINGS, "拡張機能");
+    if (!dlg)
+        return NULL;
+    click(dlg, IDC_EXT_PICK_AREA);
+    if (!wait_gone(dlg))
+        return NULL;
+    HWND area = wait_area_window();
+    pause_ms(300);
+    return area;
+}
+
+Bytes settings_with_area()
+{
+    Bytes ini = default_settings_file();
+    put_i32(ini, AT(area_left), 10);
+    put_i32(ini, AT(area_top), 20);
+    put_i32(ini, AT(area_right), 30);
+    put_i32(ini, AT(area_bottom), 40);
+    return ini;
+}
+
+}  // namespace
+
+TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
+{
+    std::string dir = fresh_work_dir("area-drag");
+    write_file(ini_path(dir), settings_with_area());
+    Kavrel k(dir);
+    HWND area = start_selection(k);
+    ASSERT_TRUE(area) << "no selection window";
+    RECT rc;
+    GetWindowRect(area, &rc);
+    EXPECT_EQ(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rc.bottom - rc.top, GetSystemMetrics(SM_CYSCREEN));
+
+    drag(300, 260, 100, 120);  // dragged up and to the left: the corners still come in order
+    HWND box = wait_dialog_titled(k, "範囲指定確認");
+    ASSERT_TRUE(box) << "no confirmation";
+    EXPECT_EQ(box_text(box),
+              "指定 開始\n     X=100\n     Y=120\n指定 終了\n     X=300\n     Y=260\n\n"
+              "この設定でいいですか？");
+    EXPECT_FALSE(IsWindow(area)) << "the selection window is gone before the question";
+    click(box, IDYES);
+    ASSERT_TRUE(wait_gone(box));
+    Bytes ini;
+    DWORD start = GetTickCount();
+    do {
+        pause_ms(100);
+        ini = read_file(ini_path(dir));
+    } while (i32_at(ini, AT(area_left)) != 100 && GetTickCount() - start < 10000);
+    EXPECT_EQ(i32_at(ini, AT(area_left)), 100);
+    EXPECT_EQ(i32_at(ini, AT(area_top)), 120);
+    EXPECT_EQ(i32_at(ini, AT(area_right)), 300);
+    EXPECT_EQ(i32_at(ini, AT(area_bottom)), 260);
+    EXPECT_TRUE(k.close());
+}
+
+TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
+{
+    std::string dir = fresh_work_dir("area-cancel");
+    write_file(ini_path(dir), settings_with_area());
+    Kavrel k(dir);
+    HWND area = start_selection(k);
+    ASSERT_TRUE(area);
+    Bytes saved = read_file(ini_path(dir));  // "画面指定" saved the dialog's values first
+
+    drag(50, 60, 250, 160);
+    HWND box = wait_dialog_titled(k, "範囲指定確認");
+    ASSERT_TRUE(box);
+    click(box, IDNO);
+    ASSERT_TRUE(wait_gone(box));
+    area = wait_area_window();
+    ASSERT_TRUE(area) << "No did not start the selection again";
+    pause_ms(300);
+
+    mouse(MOUSEEVENTF_MOVE, 400, 300);
+    mouse(MOUSEEVENTF_RIGHTDOWN);
+    mouse(MOUSEEVENTF_RIGHTUP);
+    EXPECT_TRUE(wait_gone(area));
+    pause_ms(1000);
+    EXPECT_FALSE(wait_dialog_titled(k, "範囲指定確認", 0)) << "a right click asks nothing";
+    Bytes ini = read_file(ini_path(dir));
+    EXPECT_EQ(ini, saved);
+    EXPECT_EQ(i32_at(ini, AT(area_left)), 10);
+    EXPECT_EQ(i32_at(ini, AT(area_bottom)), 40);
+    EXPECT_TRUE(k.close());
+}
