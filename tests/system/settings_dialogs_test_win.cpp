@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 
 #include "res/resource.h"
@@ -425,5 +426,73 @@ TEST(UsageBox, ShowsTheDefaultKeysWhateverIsConfigured)
     EXPECT_NE(texts.find("Windows NT 3.51"), std::string::npos);
     press_key(GetDlgItem(dlg, IDOK), VK_ESCAPE);
     EXPECT_TRUE(wait_gone(dlg)) << "Escape closes the usage box";
+    EXPECT_TRUE(s.k.close());
+}
+
+namespace {
+
+constexpr int FONT_COLOUR_LIST = 0x473;  // the font dialog's colour list (cmb4)
+
+HWND wait_font_dialog(const Kavrel& k, HWND settings_dialog)
+{
+    return wait_dialog(k, [&](HWND h) {
+        return h != settings_dialog && GetDlgItem(h, FONT_COLOUR_LIST) != NULL;
+    });
+}
+
+// Picks a colour in the font dialog as a user's choice in the list arrives.
+bool pick_colour(HWND font_dialog, COLORREF colour)
+{
+    HWND list = GetDlgItem(font_dialog, FONT_COLOUR_LIST);
+    int count = (int)SendMessageA(list, CB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        if ((COLORREF)SendMessageA(list, CB_GETITEMDATA, i, 0) != colour)
+            continue;
+        SendMessageA(list, CB_SETCURSEL, i, 0);
+        SendMessageA(font_dialog, WM_COMMAND, MAKEWPARAM(FONT_COLOUR_LIST, CBN_SELCHANGE),
+                     (LPARAM)list);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNothing)
+{
+    Bytes start = default_settings_file();
+    put_i32(start, AT(timestamp_color), 0x123456);
+    Session s("extended-font", start);
+    HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
+    ASSERT_TRUE(dlg);
+
+    click(dlg, IDC_EXT_TIMESTAMP_FONT);
+    HWND fonts = wait_font_dialog(s.k, dlg);
+    ASSERT_TRUE(fonts) << "no font dialog";
+    EXPECT_EQ(GetWindow(fonts, GW_OWNER), s.k.main_window());
+    click(fonts, IDCANCEL);
+    ASSERT_TRUE(wait_gone(fonts));
+    EXPECT_EQ(answer_box(s.k, 500), "") << "cancel is silent";
+
+    click(dlg, IDC_EXT_TITLE_FONT);
+    fonts = wait_font_dialog(s.k, dlg);
+    ASSERT_TRUE(fonts);
+    pump_messages(300);
+    ASSERT_TRUE(pick_colour(fonts, RGB(255, 0, 0))) << "no red in the list";
+    Bytes before = s.ini();
+    click(fonts, IDOK);
+    ASSERT_TRUE(wait_gone(fonts));
+    pause_ms(500);
+    EXPECT_EQ(s.ini(), before) << "the font is saved only by OK";
+
+    click(dlg, IDOK);
+    ASSERT_TRUE(wait_gone(dlg));
+    Bytes ini = wait_saved(s, before);
+    EXPECT_EQ((uint32_t)i32_at(ini, AT(title_color)), 0x000000FFu);
+    EXPECT_EQ(i32_at(ini, AT(timestamp_color)), 0x123456);
+    EXPECT_NE(ini[AT(title_font) + offsetof(FontRecord, face_name)], 0) << "no face stored";
+    EXPECT_NE(i32_at(ini, AT(title_font)), 0) << "no height stored";
+    Bytes zero(sizeof(FontRecord), 0);
+    EXPECT_TRUE(std::equal(zero.begin(), zero.end(), ini.begin() + AT(timestamp_font)));
     EXPECT_TRUE(s.k.close());
 }
