@@ -92,6 +92,24 @@ void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* 
     open_hint_popup(dialog);
 }
 
+INT_PTR dialog_message(const DialogHandlers& handlers, HWND dlg, UINT msg, WPARAM wparam,
+                       LPARAM lparam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return handlers.init(dlg);
+    case WM_COMMAND:
+        handlers.command(dlg, LOWORD(wparam));
+        return TRUE;
+    case WM_HELP:
+        show_control_hint(dlg, reinterpret_cast<const HELPINFO*>(lparam), handlers.hints,
+                          handlers.hint_count);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 static INT_PTR CALLBACK usage_box_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM)
 {
     switch (msg) {

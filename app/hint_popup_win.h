@@ -22,5 +22,17 @@ void open_hint_popup(HWND owner);
 void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* table,
                        size_t count);
 
+// What a settings dialog does with the three messages they all handle alike.
+struct DialogHandlers {
+    INT_PTR (*init)(HWND dlg);          // the answer to WM_INITDIALOG
+    void (*command)(HWND dlg, int id);  // a control, Enter or Escape
+    const ControlHint* hints;           // WM_HELP: the dialog's hint table
+    size_t hint_count;
+};
+
+// Dispatches WM_INITDIALOG, WM_COMMAND and WM_HELP; FALSE for anything else.
+INT_PTR dialog_message(const DialogHandlers& handlers, HWND dlg, UINT msg, WPARAM wparam,
+                       LPARAM lparam);
+
 // Shows the usage box modally over the main window.
 void open_usage_box();

@@ -62,21 +62,12 @@ static void on_command(HWND dlg, int id)
     }
 }
 
+static const DialogHandlers PRINTER_SETUP_HANDLERS = {
+    on_init, on_command, PRINTER_HINTS, sizeof PRINTER_HINTS / sizeof PRINTER_HINTS[0]};
+
 static INT_PTR CALLBACK printer_setup_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    switch (msg) {
-    case WM_INITDIALOG:
-        return on_init(dlg);
-    case WM_COMMAND:
-        on_command(dlg, LOWORD(wparam));
-        return TRUE;
-    case WM_HELP:
-        show_control_hint(dlg, reinterpret_cast<const HELPINFO*>(lparam), PRINTER_HINTS,
-                          sizeof PRINTER_HINTS / sizeof PRINTER_HINTS[0]);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    return dialog_message(PRINTER_SETUP_HANDLERS, dlg, msg, wparam, lparam);
 }
 
 void open_printer_setup_dialog()

@@ -166,24 +166,16 @@ static void on_command(HWND dlg, int id)
     }
 }
 
+static const DialogHandlers BASIC_SETTINGS_HANDLERS = {
+    on_init, on_command, BASIC_HINTS, sizeof BASIC_HINTS / sizeof BASIC_HINTS[0]};
+
 static INT_PTR CALLBACK basic_settings_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    switch (msg) {
-    case WM_INITDIALOG:
-        return on_init(dlg);
-    case WM_COMMAND:
-        on_command(dlg, LOWORD(wparam));
-        return TRUE;
-    case WM_HSCROLL:
+    if (msg == WM_HSCROLL) {
         on_scroll(dlg, (HWND)lparam, LOWORD(wparam), (short)HIWORD(wparam));
         return TRUE;
-    case WM_HELP:
-        show_control_hint(dlg, reinterpret_cast<const HELPINFO*>(lparam), BASIC_HINTS,
-                          sizeof BASIC_HINTS / sizeof BASIC_HINTS[0]);
-        return TRUE;
-    default:
-        return FALSE;
     }
+    return dialog_message(BASIC_SETTINGS_HANDLERS, dlg, msg, wparam, lparam);
 }
 
 void open_basic_settings_dialog()

@@ -340,21 +340,12 @@ static void on_command(HWND dlg, int id)
     }
 }
 
+static const DialogHandlers EXTENDED_SETTINGS_HANDLERS = {
+    on_init, on_command, EXTENDED_HINTS, sizeof EXTENDED_HINTS / sizeof EXTENDED_HINTS[0]};
+
 static INT_PTR CALLBACK extended_settings_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    switch (msg) {
-    case WM_INITDIALOG:
-        return on_init(dlg);
-    case WM_COMMAND:
-        on_command(dlg, LOWORD(wparam));
-        return TRUE;
-    case WM_HELP:
-        show_control_hint(dlg, reinterpret_cast<const HELPINFO*>(lparam), EXTENDED_HINTS,
-                          sizeof EXTENDED_HINTS / sizeof EXTENDED_HINTS[0]);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    return dialog_message(EXTENDED_SETTINGS_HANDLERS, dlg, msg, wparam, lparam);
 }
 
 void open_extended_settings_dialog()

@@ -192,21 +192,12 @@ static void on_command(HWND dlg, int id)
     }
 }
 
+static const DialogHandlers HOTKEY_DIALOG_HANDLERS = {
+    on_init, on_command, KEY_HINTS, sizeof KEY_HINTS / sizeof KEY_HINTS[0]};
+
 static INT_PTR CALLBACK hotkey_dialog_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    switch (msg) {
-    case WM_INITDIALOG:
-        return on_init(dlg);
-    case WM_COMMAND:
-        on_command(dlg, LOWORD(wparam));
-        return TRUE;
-    case WM_HELP:
-        show_control_hint(dlg, reinterpret_cast<const HELPINFO*>(lparam), KEY_HINTS,
-                          sizeof KEY_HINTS / sizeof KEY_HINTS[0]);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    return dialog_message(HOTKEY_DIALOG_HANDLERS, dlg, msg, wparam, lparam);
 }
 
 void open_hotkey_dialog()

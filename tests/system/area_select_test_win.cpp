@@ -30,12 +30,25 @@ void mouse(DWORD flags, int x = 0, int y = 0)
     pause_ms(40);
 }
 
+// Moves the pointer and waits until the window system has it there, as a hand would rest before
+// pressing; a press right after a move may otherwise be taken where the pointer was.
+void move_to(int x, int y)
+{
+    mouse(MOUSEEVENTF_MOVE, x, y);
+    DWORD start = GetTickCount();
+    POINT at{};
+    while (GetCursorPos(&at) && (at.x != x || at.y != y) && GetTickCount() - start < 2000)
+        mouse(MOUSEEVENTF_MOVE, x, y);
+    pause_ms(200);
+}
+
 void drag(int x1, int y1, int x2, int y2)
 {
-    mouse(MOUSEEVENTF_MOVE, x1, y1);
+    move_to(x1, y1);
     mouse(MOUSEEVENTF_LEFTDOWN);
     for (int i = 1; i <= 8; i++)
         mouse(MOUSEEVENTF_MOVE, x1 + (x2 - x1) * i / 8, y1 + (y2 - y1) * i / 8);
+    move_to(x2, y2);
     mouse(MOUSEEVENTF_LEFTUP);
 }
 
@@ -129,7 +142,7 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     ASSERT_TRUE(area) << "No did not start the selection again";
     pause_ms(300);
 
-    mouse(MOUSEEVENTF_MOVE, 400, 300);
+    move_to(400, 300);
     mouse(MOUSEEVENTF_RIGHTDOWN);
     mouse(MOUSEEVENTF_RIGHTUP);
     EXPECT_TRUE(wait_gone(area));
