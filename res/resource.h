@@ -15,3 +15,7 @@
 #define IDC_HINT_LINE1 1034
 #define IDC_HINT_LINE2 1035
 #define IDC_HINT_LINE3 1036
+
+// Dialog "SETTING3": the mail hand-off after each file output. Buttons 1 and 2 are IDOK and
+// IDCANCEL.
+#define IDC_MAIL_AFTER_OUTPUT 1062

@@ -1,0 +1,11 @@
+// Handing a file output on to the mail sender SendKDUX.EXE, and the dialog SETTING3 that
+// switches the hand-off on.
+#pragma once
+
+// Starts the mail sender from the program folder with the output's archive name, waits until
+// it takes input, and starts the timer of the notification that follows. 1 not started
+// (`file_compression` is not 1), 0 started, -1 it could not be started (nothing is shown).
+int launch_mail_sender();
+
+// Shows SETTING3 modally over the main window.
+void open_linked_app_dialog();
