@@ -300,7 +300,7 @@ bool on_sequence_timer(UINT_PTR id)
         return true;
     case TIMER_MAIL_NOTIFY:
         KillTimer(main_window, TIMER_MAIL_NOTIFY);
-        PostMessageA(HWND_BROADCAST, UM_MAIL_NOTIFY, 0, 0);
+        post_mail_notification();
         mail_started = 0;
         return true;
     case TIMER_AUTO_OUTPUT:

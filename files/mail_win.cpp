@@ -36,6 +36,19 @@ int launch_mail_sender()
     return 0;
 }
 
+static BOOL CALLBACK post_mail_notify(HWND window, LPARAM)
+{
+    PostMessageA(window, UM_MAIL_NOTIFY, 0, 0);
+    return TRUE;
+}
+
+// Systems of the NT family drop private messages posted to HWND_BROADCAST without a word, so
+// each top-level window is posted to in turn: what the broadcast did on the 95 family.
+void post_mail_notification()
+{
+    EnumWindows(post_mail_notify, 0);
+}
+
 static const ControlHint LINKED_APP_HINTS[] = {
     {IDC_MAIL_AFTER_OUTPUT, "SEND K-DUX を利用して、取得した画像やシステム情報をメールします。",
      "ただし、拡張機能で「ファイル出力」を選択している必要があります。", ""},

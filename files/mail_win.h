@@ -7,5 +7,9 @@
 // (`file_compression` is not 1), 0 started, -1 it could not be started (nothing is shown).
 int launch_mail_sender();
 
+// Tells every top-level window, the mail sender's among them, with UM_MAIL_NOTIFY (both
+// parameters 0) that a hand-off has been made.
+void post_mail_notification();
+
 // Shows SETTING3 modally over the main window.
 void open_linked_app_dialog();
