@@ -398,18 +398,22 @@ TEST(MailHandOff, FileOutputStartsTheMailSenderAndABroadcastFollowsASecondLater)
     EXPECT_TRUE(k.close());
 }
 
-TEST(MailHandOff, NothingStartedWithoutCompressionOrForThePrinterAlone)
+TEST(MailHandOff, NothingStartedWithoutCompressionForThePrinterAloneOrWithoutTheSender)
 {
     struct Case {
         const char* name;
         int device;
         int compression;
+        bool sender;
     };
-    for (Case c : {Case{"no compression", 1, 0}, Case{"printer only", 0, 1}}) {
+    for (Case c : {Case{"no compression", 1, 0, true}, Case{"printer only", 0, 1, true},
+                   Case{"no mail sender", 1, 1, false}}) {
         SCOPED_TRACE(c.name);
-        std::string dir = fresh_work_dir(std::string("mail-none-") + std::to_string(c.device));
+        std::string dir = fresh_work_dir(std::string("mail-none-") + std::to_string(c.device) +
+                                         std::to_string(c.compression));
         write_file(ini_path(dir), mail_settings(dir, c.device, c.compression));
-        put_mail_sender(dir);
+        if (c.sender)
+            put_mail_sender(dir);
         BroadcastCatcher catcher;
         Kavrel k(dir);
         ASSERT_TRUE(k.main_window());
@@ -426,6 +430,7 @@ TEST(MailHandOff, NothingStartedWithoutCompressionOrForThePrinterAlone)
         }
         EXPECT_FALSE(catcher.wait(3000)) << "a broadcast came";
         EXPECT_FALSE(file_exists(dir + "\\SENDKDUX.LOG")) << "the mail sender was started";
+        EXPECT_FALSE(k.message_box(0)) << "a failed hand-off is silent";
         EXPECT_TRUE(k.close());
     }
 }
