@@ -218,6 +218,18 @@ void expect_report(const std::string& text)
     expect_windows(report);
 }
 
+// Presses Print Screen until `path` holds a whole BMP file: a press that falls into the
+// half second after the last output is lost by design, and a loaded machine stretches it.
+Bytes print_screen_to(const std::string& path)
+{
+    Bytes bmp;
+    for (int attempt = 0; attempt < 3 && bmp.size() < 54; attempt++) {
+        press_keys({VK_SNAPSHOT});
+        bmp = wait_for_bmp(path, 10000);
+    }
+    return bmp;
+}
+
 std::string test_exe_dir()
 {
     char path[MAX_PATH];
@@ -343,9 +355,8 @@ TEST(SystemReport, WrittenBesideTheBmpAtEachOutputReplacingTheLastOne)
     }
 
     write_file(report, Bytes(60000, 'Y'));
-    pump_messages(1500);
-    press_keys({VK_SNAPSHOT});
-    ASSERT_GE(wait_for_bmp(dir + "\\OUT1.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    pump_messages(1000);
+    ASSERT_GE(print_screen_to(dir + "\\OUT1.BMP").size(), 54u);
     std::string second = text_of(read_file(report));
     EXPECT_EQ(second.find("YYYY"), std::string::npos) << "the second output left the file";
     EXPECT_TRUE(starts_with(second, "SYSTEM = ")) << second.substr(0, 40);
@@ -388,9 +399,11 @@ TEST(MailHandOff, FileOutputStartsTheMailSenderAndABroadcastFollowsASecondLater)
     std::string base = output.substr(0, output.find('.'));
     EXPECT_EQ(log.command_line, dir + "\\SendKDUX.EXE " + base + ".LZH");
     EXPECT_EQ(log.folder, dir) << "the mail sender runs in the program's folder";
+    // The program waits for the sender to take input, then a second; a loaded machine may take
+    // longer to start the sender.
     long after = (long)(caught.at - log.started_at);
-    EXPECT_GE(after, 700) << "the broadcast came too early";
-    EXPECT_LE(after, 5000) << "the broadcast came too late";
+    EXPECT_GE(after, 900) << "the broadcast came too early";
+    EXPECT_LE(after, 8000) << "the broadcast came too late";
     pump_messages(1000);
     EXPECT_TRUE(read_mail_log(dir).notified) << "the mail sender did not get the broadcast";
     EXPECT_EQ(caught.count, 1);

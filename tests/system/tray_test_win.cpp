@@ -182,6 +182,18 @@ void click_icon(POINT at, Click how)
     SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 
+// Presses Print Screen until `path` holds a whole BMP file: a press that falls into the
+// half second after the last output is lost by design, and a loaded machine stretches it.
+Bytes print_screen_to(const std::string& path)
+{
+    Bytes bmp;
+    for (int attempt = 0; attempt < 3 && bmp.size() < 54; attempt++) {
+        press_keys({VK_SNAPSHOT});
+        bmp = wait_for_bmp(path, 10000);
+    }
+    return bmp;
+}
+
 // Ends the program the way its Close item does, whether its window is shown or not.
 bool close_program(const Kavrel& k)
 {
@@ -268,8 +280,7 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheIconGoesWithTheProgram)
 
     for (const char* name : {"\\OUT.BMP", "\\OUT1.BMP"}) {
         SCOPED_TRACE(name);
-        press_keys({VK_SNAPSHOT});
-        EXPECT_GE(wait_for_bmp(dir + name, 20000).size(), 54u) << "no output";
+        EXPECT_GE(print_screen_to(dir + name).size(), 54u) << "no output";
         pump_messages(1500);
         EXPECT_FALSE(IsWindowVisible(main)) << "the window stayed after the output";
         EXPECT_TRUE(icon_in_tray(main));
@@ -279,7 +290,11 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheIconGoesWithTheProgram)
     Bytes exit_ini = read_file(ini_path(dir));
     put_i32(exit_ini, OFF_EXIT_AFTER_PRINT, 1);
     write_file(ini_path(dir), exit_ini);
-    press_keys({VK_SNAPSHOT});
-    EXPECT_TRUE(k.wait_exit(20000)) << "the exit after output did not come";
+    bool ended = false;
+    for (int attempt = 0; attempt < 3 && !ended; attempt++) {
+        press_keys({VK_SNAPSHOT});
+        ended = k.wait_exit(10000);
+    }
+    EXPECT_TRUE(ended) << "the exit after output did not come";
     EXPECT_TRUE(wait_icon_in_tray(main, false)) << "the icon outlived the program";
 }
