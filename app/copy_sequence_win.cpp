@@ -10,6 +10,8 @@
 #include "app/status.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
+#include "files/mail_win.h"
+#include "files/sysinfo_win.h"
 #include "print/print_job_win.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
@@ -185,6 +187,13 @@ static void output_to_file()
         error_box(NULL, "ファイル出力できませんでした", MB_ICONHAND);
 }
 
+// After a file output, written or not.
+static void hand_off_to_mail()
+{
+    if (settings.mail_after_output == 1)
+        launch_mail_sender();
+}
+
 void on_output()
 {
     set_output_priority();
@@ -192,16 +201,21 @@ void on_output()
     bool after_capture = !output_of_drop;
     if (after_capture && settings.high_speed_scan != 1 && previous_foreground)
         SetForegroundWindow(previous_foreground);
+    memset(report_path, 0, sizeof report_path);
+    if (settings.write_sysinfo == 1)
+        write_system_report();
     switch (settings.output_device) {
     case 0:
         output_to_printer();
         break;
     case 1:
         output_to_file();
+        hand_off_to_mail();
         break;
     case 2:
         output_to_file();
         output_to_printer();
+        hand_off_to_mail();
         break;
     default:
         break;
@@ -286,7 +300,7 @@ bool on_sequence_timer(UINT_PTR id)
         return true;
     case TIMER_MAIL_NOTIFY:
         KillTimer(main_window, TIMER_MAIL_NOTIFY);
-        PostMessageA(HWND_BROADCAST, UM_MAIL_NOTIFY, 0, 0);
+        post_mail_notification();
         mail_started = 0;
         return true;
     case TIMER_AUTO_OUTPUT:

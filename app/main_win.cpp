@@ -7,6 +7,7 @@
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "app/tray_win.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
@@ -164,6 +165,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     main_state = STANDBY;
     settings.window_show_cmd = show_cmd_at_start(settings.window_show_cmd);
     ShowWindow(main_window, settings.window_show_cmd);
+    if (settings.tray_mode == 1)
+        move_into_tray();
     start_up_finished();
 
     MSG msg;

@@ -7,8 +7,10 @@
 #include "app/dde_server_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
-#include "app/status.h"
 #include "app/hint_popup_win.h"
+#include "app/status.h"
+#include "app/tray_win.h"
+#include "files/mail_win.h"
 #include "print/printer_dialog_win.h"
 #include "settings/basic_dialog_win.h"
 #include "settings/extended_dialog_win.h"
@@ -148,6 +150,13 @@ static LRESULT on_syscommand(HWND hwnd, WPARAM command, LPARAM lparam)
         settings_busy = 0;
         on_help(HELP_KEY, (ULONG_PTR) "");
         return 0;
+    case CMD_TRAY:
+        settings_busy = 0;
+        move_into_tray();
+        return 0;
+    case CMD_LINKED_APP:
+        open_dialog(open_linked_app_dialog);
+        return 0;
     default:
         return DefWindowProcA(hwnd, WM_SYSCOMMAND, command, lparam);
     }
@@ -160,6 +169,7 @@ static void on_destroy()
         KillTimer(main_window, TIMER_AUTO_OUTPUT);
     for (const Hotkey& h : HOTKEYS)
         UnregisterHotKey(main_window, h.id);
+    remove_tray_icon();
     CloseHandle(instance_mutex);
     instance_mutex = NULL;
     if (load_settings() >= 0) {
@@ -230,6 +240,9 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
         return 0;
     case UM_REFRESH_STATUS:
         refresh_status();
+        return 0;
+    case UM_TRAY_NOTIFY:
+        on_tray_notify(lparam);
         return 0;
     default:
         return DefWindowProcA(hwnd, msg, wparam, lparam);

@@ -45,6 +45,15 @@ target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32
 add_dependencies(system_tests kavrel)
 add_dependencies(system_tests kvreq)
 
+# A stand-in for the mail sender SendKDUX.EXE (not part of the system) that the system tests
+# put beside the settings file; it records how it was started and the notification after it.
+add_executable(sendkdux_standin WIN32 ${CMAKE_SOURCE_DIR}/tests/standin/sendkdux_win.cpp)
+set_target_properties(sendkdux_standin PROPERTIES OUTPUT_NAME SendKDUX SUFFIX ".EXE"
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin)
+target_include_directories(sendkdux_standin PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(sendkdux_standin PRIVATE user32)
+add_dependencies(system_tests sendkdux_standin)
+
 # Module tests: the Win32 modules called directly, with a window of the test's own.
 file(GLOB MODULE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/module/*.cpp)
 if(MODULE_TEST_SOURCES)

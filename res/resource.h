@@ -89,3 +89,7 @@
 #define IDC_KEYS_DEFAULTS 1067
 #define IDC_KEYS_ACTIVE_KEY 1068
 #define IDC_KEYS_CANCEL_KEY 1069
+
+// Dialog "SETTING3": the mail hand-off after each file output. Buttons 1 and 2 are IDOK and
+// IDCANCEL.
+#define IDC_MAIL_AFTER_OUTPUT 1062

@@ -1,0 +1,21 @@
+// SYSINFO.TXT: a plain-text description of the machine, written beside the output file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "files/sysinfo.h"
+
+// Where the last report went; the copy sequence clears it before each output.
+extern char report_path[REPORT_PATH_BUF];
+
+// Writes the report beside the output file (or in the program folder): 0 written, 1 the file
+// cannot be created (nothing is shown).
+int write_system_report();
+
+// Appends the text's bytes to the report file: 0 written, -1 not.
+int report_append(const std::string& text);
+
+// One top-level window of the report's window list (EnumWindows callback).
+BOOL CALLBACK report_window(HWND window, LPARAM parameter);
