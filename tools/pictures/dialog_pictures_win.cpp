@@ -26,6 +26,7 @@ const Picture PICTURES[] = {
     {3, "基本機能設定", "setting"},
     {4, "拡張機能", "setting2"},
     {8, "キーセットアップ", "sethotkey"},
+    {7, "連携アプリケーション設定", "setting3"},
 };
 
 // The window as it stands on the screen, written as a 24-bit BMP file.
