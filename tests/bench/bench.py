@@ -174,6 +174,19 @@ def table(results, reps, load_before, load_after, prints):
         [f"{med(r['adjust_pixel']) / med(r['adjust_bulk']):.0f}x; "
          f"{'yes' if r.get('adjust_same', [0])[0] else 'NO'}" if r.get("adjust_bulk") else "-"
          for r in results])
+    # Both methods repaint the status line up to twenty times, a fixed cost that weighs on the
+    # bulk pass at small sizes; the cost of each further Mpixel shows the methods themselves.
+    have = [r for r in results if r.get("adjust_pixel") and r.get("adjust_bulk")]
+    if len(have) >= 2:
+        a, b = have[0], have[-1]
+        dp = mpix(b) - mpix(a)
+        pixel_slope = (med(b["adjust_pixel"]) - med(a["adjust_pixel"])) / dp
+        bulk_slope = (med(b["adjust_bulk"]) - med(a["adjust_bulk"])) / dp
+        fixed = med(a["adjust_bulk"]) - bulk_slope * mpix(a)
+        if bulk_slope > 0:
+            lines.append(f"  per further Mpixel: per pixel {pixel_slope:.0f} ms, bulk "
+                         f"{bulk_slope:.1f} ms, ratio {pixel_slope / bulk_slope:.0f}x; fixed part "
+                         f"of the bulk pass (status repaints, set-up) about {fixed:.1f} ms")
     lines.append("4. BMP of the screen, MB/s (program: in process; ImageMagick: start-up taken off)")
 
     def rate(r, key):
@@ -205,6 +218,9 @@ def table(results, reps, load_before, load_after, prints):
     if prints:
         row("  peak after the prints", [cell(r.get("mem_print", [])[1:], digits=1)
                                         for r in results])
+        row("  peak above idle, prints", [
+            f"{(r['mem_print'][1] - r['mem_idle'][0]) / (r['width'] * r['height'] * 4 / 1048576):.1f}"
+            "x image" if r.get("mem_print") and r.get("mem_idle") else "-" for r in results])
     return "\n".join(lines)
 
 
