@@ -161,7 +161,8 @@ static bool send_print_all_screen()
 // handed it over) and to the finished PDF; -1 for what did not come.
 static void time_dde_print(double* handed_over, double* finished)
 {
-    // The scheduler keeps each job's document as a d-file in its spool folder.
+    // The scheduler keeps each job's document as a d-file in its spool folder. (A job another
+    // user sends to the same scheduler meanwhile would be taken for this one.)
     const std::string spool = "Z:\\var\\spool\\cups\\d*";
     std::set<std::string> spooled = files_in(spool);
     std::set<std::string> pdfs = printed_pdfs();
@@ -174,8 +175,6 @@ static void time_dde_print(double* handed_over, double* finished)
             *handed_over = now_ms() - start;
         if (new_finished_pdf(pdfs)) {
             *finished = now_ms() - start;
-            if (*handed_over < 0)
-                *handed_over = *finished;
             return;
         }
         Sleep(5);
@@ -237,7 +236,8 @@ int main(int argc, char** argv)
                 all_done = false;
                 break;
             }
-            handed.push_back(a);
+            if (a >= 0)
+                handed.push_back(a);
             finished.push_back(b);
             pause_ms(BETWEEN_REQUESTS_MS);
         }
