@@ -14,9 +14,8 @@
 static const char STEP[] = "Create Bitmap File";
 // The extended settings dialog's display of the output file name.
 static constexpr int OUTPUT_NAME_DISPLAY_ID = 1046;
-// Whole multiples of 2000 bytes, so a write that fails still leaves a file cut where one of
-// 2000-byte pieces would; a piece per 2000 bytes costs a system call each, the larger part of
-// writing a screen under Wine.
+// A multiple of 2000 bytes, so a failed write still leaves the file cut at a 2000-byte
+// boundary; a system call per 2000 bytes was the larger part of writing a screen under Wine.
 static constexpr DWORD WRITE_PIECE = 32 * 2000;
 
 enum FileNameMode { OVERWRITE = 0, NUMBERED = 1, NO_OUTPUT = 2 };
