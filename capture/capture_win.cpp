@@ -49,7 +49,11 @@ void adjust_image_colours_by_pixel(HDC dc, int width, int height)
 }
 
 // The bits of a 24- or 32-bit bitmap are its colours exactly, so they can be adjusted in place
-// of GetPixel/SetPixel with the same result; progress is shown before the same columns.
+// of GetPixel/SetPixel with the same result. Each pixel's new colour depends on that pixel
+// alone, so the bits are taken row by row, in their own order: a strip of columns of a large
+// screen (a twentieth of 3840 x 2160 is 1.6 MB) strides a row apart and leaves the cache, a
+// quarter slower. The progress shows the same values as the column order, each after the same
+// share of pixels.
 static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
 {
     BITMAP bm;
@@ -77,13 +81,13 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
     if (GetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height) {
         ColourTables tables;
         build_colour_tables(tables, colour_rule_from(settings));
-        auto run = [&](int from, int to) {
-            for (int y = 0; y < height && to > from; y++) {
-                uint8_t* row = bits.data() + stride * y + (size_t)from * bytes_per_pixel;
+        auto run_rows = [&](int from, int to) {
+            for (int y = from; y < to; y++) {
+                uint8_t* row = bits.data() + stride * y;
                 if (bytes_per_pixel == 4)
-                    adjust_bgrx_pixels(tables, row, to - from);
+                    adjust_bgrx_pixels(tables, row, width);
                 else
-                    adjust_bgr_pixels(tables, row, to - from);
+                    adjust_bgr_pixels(tables, row, width);
             }
         };
         int from = 0;
@@ -91,11 +95,12 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
             int p = progress_before_column(x, width, adjust_percent);
             if (p < 0)
                 continue;
-            run(from, x);
-            from = x;
+            int to = (int)((int64_t)x * height / width);
+            run_rows(from, to);
+            from = to;
             show_progress(p);
         }
-        run(from, width);
+        run_rows(from, height);
         done = SetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height;
     }
     SelectObject(dc, bitmap);

@@ -72,35 +72,36 @@ void build_colour_tables(ColourTables& t, const ColourRule& rule)
         t.white_from_sum[s] = white_at(rule, s);
 }
 
-// One pixel at p (blue, green, red), rewritten only when it changes.
-static inline void adjust_at(const ColourTables& t, uint8_t* p)
+// Pixels of `step` bytes at p (blue, green, red first). Every colour byte is rewritten: an
+// unchanged value written again is the same byte, and the loops stay free of branches that
+// noisy screens would mispredict. Which rule applies is decided once, outside the loops.
+static void adjust_run(const ColourTables& t, uint8_t* p, size_t count, size_t step)
 {
-    uint8_t b = p[0], g = p[1], r = p[2];
-    uint8_t nb, ng, nr;
+    uint8_t* end = p + count * step;
     if (t.rule.binarize != 0) {
-        nb = ng = nr = t.white_from_sum[r + g + b] ? 255 : 0;
-    } else if (t.rule.black_emphasis && r < 80 && g < 80 && b < 80) {
-        nb = ng = nr = 0;
-    } else {
-        nb = t.blue[b];
-        ng = t.green[g];
-        nr = t.red[r];
+        for (; p != end; p += step) {
+            uint8_t v = t.white_from_sum[p[0] + p[1] + p[2]] ? 255 : 0;
+            p[0] = p[1] = p[2] = v;
+        }
+        return;
     }
-    if (nb != b || ng != g || nr != r) {
-        p[0] = nb;
-        p[1] = ng;
-        p[2] = nr;
+    // Black emphasis: a pixel dark in all three channels becomes black, offsets or not.
+    const unsigned dark_below = t.rule.black_emphasis ? 80 : 0;
+    for (; p != end; p += step) {
+        unsigned b = p[0], g = p[1], r = p[2];
+        uint8_t keep = (uint8_t)((b < dark_below && g < dark_below && r < dark_below) ? 0 : 0xFF);
+        p[0] = t.blue[b] & keep;
+        p[1] = t.green[g] & keep;
+        p[2] = t.red[r] & keep;
     }
 }
 
 void adjust_bgrx_pixels(const ColourTables& tables, uint8_t* pixels, size_t count)
 {
-    for (size_t i = 0; i < count; i++)
-        adjust_at(tables, pixels + 4 * i);
+    adjust_run(tables, pixels, count, 4);
 }
 
 void adjust_bgr_pixels(const ColourTables& tables, uint8_t* pixels, size_t count)
 {
-    for (size_t i = 0; i < count; i++)
-        adjust_at(tables, pixels + 3 * i);
+    adjust_run(tables, pixels, count, 3);
 }

@@ -42,8 +42,8 @@ struct ColourTables {
 
 void build_colour_tables(ColourTables& tables, const ColourRule& rule);
 
-// Adjusts `count` pixels stored as blue, green, red, unused (a 32-bit DIB or DDB). Only the
-// colour bytes of changed pixels are written; the fourth byte is never touched.
+// Adjusts `count` pixels stored as blue, green, red, unused (a 32-bit DIB or DDB): each
+// pixel's colour bytes become adjust_pixel's result; the fourth byte is never touched.
 void adjust_bgrx_pixels(const ColourTables& tables, uint8_t* pixels, size_t count);
 
 // The same over pixels of three bytes: blue, green, red (a 24-bit DIB).

@@ -62,13 +62,15 @@ if(MODULE_TEST_SOURCES)
   target_link_libraries(module_tests PRIVATE kavrel_win gtest gtest_main)
 endif()
 
-# Benchmarks: programs that print figures, not pass/fail tests.
+# Benchmarks: programs that print figures, not pass/fail tests (scripts/bench.sh runs them).
+# They drive the program with the system tests' harness.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/bench/*_win.cpp)
 foreach(src ${BENCH_SOURCES})
   get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
+  add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE kavrel_win)
+  target_link_libraries(${name} PRIVATE kavrel_win psapi)
+  add_dependencies(${name} kavrel)
 endforeach()
 
 # Pictures of the dialogs for the README (scripts/pictures.sh), driven like the system tests.

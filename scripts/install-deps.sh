@@ -7,7 +7,7 @@ need_i386=0
 missing=()
 want=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb x11-utils xauth cups cups-bsd
       printer-driver-cups-pdf poppler-utils fonts-ipafont imagemagick libgtest-dev
-      clang libclang-rt-14-dev python3 python3-xlib fonts-wine)
+      clang libclang-rt-14-dev python3 python3-xlib fonts-wine scrot time procps)
 # The 32-bit Wine loader and the libraries it loads at run time for printing and the X display.
 want_i386=(wine32 libcups2 libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
            libxcomposite1)

@@ -6,8 +6,12 @@
 #   wine-session.sh --test EXE [ARGS...]   fresh prefix and display; exit code is EXE's
 #   wine-session.sh --run DIR EXE          kept prefix; EXE runs with DIR as current directory
 #   wine-session.sh --shell CMD [ARGS...]  fresh prefix and display; runs a Linux command in them
+#
+# KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
 set -euo pipefail
 
+screen=${KAVREL_SCREEN:-1024x768}
+[[ $screen =~ ^[0-9]+x[0-9]+$ ]] || { echo "KAVREL_SCREEN must be WIDTHxHEIGHT" >&2; exit 2; }
 mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]}
 shift
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +32,7 @@ trap cleanup EXIT
 
 start_xvfb() {
     mkdir -p "$session/x"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$session/x/display" \
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$session/x/display" \
         >"$session/x/log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
@@ -68,7 +72,7 @@ prepare_prefix() {
     # Every window of the session goes into one virtual desktop; the one named "shell" has a
     # task bar with a notification area.
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$screen" /f >/dev/null 2>&1
     wineserver -w
 }
 

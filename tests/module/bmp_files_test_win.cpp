@@ -201,10 +201,35 @@ TEST_F(BmpFiles, ScreenSizedCaptureRoundTrips)
     ASSERT_TRUE(loaded);
     EXPECT_EQ(capture_width, 1920);
     EXPECT_EQ(capture_height, 1080);
-    // The top row is in the last of the 2000-byte pieces, the bottom row in the first.
+    // The top row is in the last of the written pieces, the bottom row in the first.
     EXPECT_EQ(pixel_at(loaded, 0, 0), ANY_COLOURS[0]);
     EXPECT_EQ(pixel_at(loaded, 1919, 1079), ANY_COLOURS[3]);
     DeleteObject(loaded);
+}
+
+// The pixels go out in pieces: image sizes just below, at and just above a multiple of the
+// piece give whole files, nothing missing at the end and nothing written twice.
+TEST_F(BmpFiles, PixelsEndingAtAnyPointOfAPieceAreWrittenWhole)
+{
+    // 32 bits, 8 pixels wide: the image size is 32 bytes per row.
+    for (int h : {1999, 2000, 2001, 4000}) {
+        SCOPED_TRACE(h);
+        HBITMAP bitmap = quadrant_bitmap(32, ANY_COLOURS, 8, h);
+        std::string name = dir + "\\rows" + std::to_string(h) + ".bmp";
+        ASSERT_EQ(write(name, bitmap), 0);
+        DeleteObject(bitmap);
+        Bytes file = read_file(name);
+        ASSERT_GE(file.size(), 54u);
+        EXPECT_EQ(i32_at(file, 34), 32 * h);
+        EXPECT_EQ((size_t)i32_at(file, 2), file.size());
+        EXPECT_EQ((size_t)i32_at(file, 10) + 32 * h, file.size());
+        HBITMAP loaded = load(name);
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(pixel_at(loaded, 0, 0), ANY_COLOURS[0]);
+        EXPECT_EQ(pixel_at(loaded, 7, h - 1), ANY_COLOURS[3]);
+        DeleteObject(loaded);
+    }
+    EXPECT_TRUE(boxes.texts().empty());
 }
 
 TEST_F(BmpFiles, NoOutputAndUnknownModesCreateNothing)

@@ -98,13 +98,14 @@ TEST(ColourProgress, ShownAtMultiplesOfFiveBeforeTheirColumns)
     EXPECT_EQ(progress_shown(32767).size(), 20u);
 }
 
-// The bulk pass must give exactly what the per-pixel rule gives, and leave the fourth byte and
-// unchanged pixels alone.
+// The bulk pass must give exactly what the per-pixel rule gives, and leave the fourth byte
+// alone; two levels take precedence over black emphasis there too.
 TEST(ColourBulk, MatchesThePixelRuleForEveryKindOfRule)
 {
     const ColourRule rules[] = {
         rule_with(37, -12, 90, -255), rule_with(-80, 0, 0, 0, 1), rule_with(0, 0, 0, 0, 0, 1, 63),
-        rule_with(10, 0, 0, 0, 1), rule_with(255, 255, 255, 255)};
+        rule_with(10, 0, 0, 0, 1), rule_with(255, 255, 255, 255), rule_with(0, 0, 0, 0, 1, 1, 40),
+        rule_with(0, 0, 0, 0, 1), rule_with(0, 0, 0, 0, 0, 2, 50)};
     std::vector<uint8_t> original;
     uint32_t x = 12345;
     for (int i = 0; i < 4096; i++) {
