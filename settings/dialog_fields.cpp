@@ -1,22 +1,20 @@
 // Field rules of the settings dialogs.
 #include "settings/dialog_fields.h"
 
-#include <string>
-
 int32_t leading_number(const char* text, size_t max_chars)
 {
-    std::string head;
-    for (size_t i = 0; i < max_chars && text[i]; i++)
-        head += text[i];
+    size_t end = 0;
+    while (end < max_chars && text[end])
+        end++;
     size_t i = 0;
-    while (i < head.size() && (head[i] == ' ' || head[i] == '\t'))
+    while (i < end && (text[i] == ' ' || text[i] == '\t'))
         i++;
     bool negative = false;
-    if (i < head.size() && (head[i] == '-' || head[i] == '+'))
-        negative = head[i++] == '-';
+    if (i < end && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
     int64_t value = 0;
-    for (; i < head.size() && head[i] >= '0' && head[i] <= '9'; i++) {
-        value = value * 10 + (head[i] - '0');
+    for (; i < end && text[i] >= '0' && text[i] <= '9'; i++) {
+        value = value * 10 + (text[i] - '0');
         if (value > INT32_MAX)
             value = (int64_t)INT32_MAX + 1;  // only reachable with very long fields
     }

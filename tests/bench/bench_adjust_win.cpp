@@ -15,6 +15,7 @@
 #include "app/status.h"
 #include "capture/capture_win.h"
 #include "settings/settings.h"
+#include "tests/bench/bench_win.h"
 
 static std::vector<uint32_t> bits_of(HDC dc, HBITMAP bitmap, int w, int h)
 {
@@ -63,14 +64,6 @@ static double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-static void print_fig(const char* name, const std::vector<double>& values)
-{
-    printf("FIG %s", name);
-    for (double v : values)
-        printf(" %.2f", v);
-    printf("\n");
 }
 
 // One pass over a fresh noisy bitmap, in milliseconds; the adjusted bits in `bits`.

@@ -15,25 +15,7 @@
 #include "files/bmp_loader_win.h"
 #include "files/bmp_writer_win.h"
 #include "settings/settings.h"
-
-static double now_ms()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(freq.QuadPart);
-}
-
-static void print_fig(const char* name, const std::vector<double>& values)
-{
-    printf("FIG %s", name);
-    for (double v : values)
-        printf(" %.2f", v);
-    printf("\n");
-    fflush(stdout);
-}
+#include "tests/bench/bench_win.h"
 
 int main(int argc, char** argv)
 {

@@ -18,30 +18,12 @@
 #include <vector>
 
 #include "app/dde_commands.h"
+#include "tests/bench/bench_win.h"
 #include "tests/system/harness_win.h"
 
 static const int COPY_TIMEOUT_MS = 120000;
 // The program refuses requests for 500 ms after each output; this is comfortably beyond.
 static const int BETWEEN_REQUESTS_MS = 1000;
-
-static double now_ms()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(freq.QuadPart);
-}
-
-static void print_fig(const char* name, const std::vector<double>& values)
-{
-    printf("FIG %s", name);
-    for (double v : values)
-        printf(" %.1f", v);
-    printf("\n");
-    fflush(stdout);
-}
 
 // The writer holds the file without sharing until it has closed it; once it opens, a whole
 // file is one whose length is its header's size field.
@@ -200,7 +182,7 @@ int main(int argc, char** argv)
     }
     pause_ms(2000);
     Memory idle = memory_of(kavrel.pi.hProcess);
-    print_fig("mem_idle", {idle.working_set_mb, idle.peak_mb});
+    print_fig("mem_idle", {idle.working_set_mb, idle.peak_mb}, 1);
 
     bool all_done = true;
     for (int high_speed = 1; high_speed >= 0; high_speed--) {
@@ -220,10 +202,10 @@ int main(int argc, char** argv)
         Bytes file = read_file(bmp);
         if (i32_at(file, 18) != w || i32_at(file, 22) != h)
             all_done = false;
-        print_fig(high_speed ? "hotkey_fast" : "hotkey_normal", times);
+        print_fig(high_speed ? "hotkey_fast" : "hotkey_normal", times, 1);
     }
     Memory copied = memory_of(kavrel.pi.hProcess);
-    print_fig("mem_copy", {copied.working_set_mb, copied.peak_mb});
+    print_fig("mem_copy", {copied.working_set_mb, copied.peak_mb}, 1);
     printf("image %.1f MB\n", w * (double)h * 4 / 1048576.0);
 
     if (prints > 0) {
@@ -241,10 +223,10 @@ int main(int argc, char** argv)
             finished.push_back(b);
             pause_ms(BETWEEN_REQUESTS_MS);
         }
-        print_fig("dde_handed", handed);
-        print_fig("dde_pdf", finished);
+        print_fig("dde_handed", handed, 1);
+        print_fig("dde_pdf", finished, 1);
         Memory printed = memory_of(kavrel.pi.hProcess);
-        print_fig("mem_print", {printed.working_set_mb, printed.peak_mb});
+        print_fig("mem_print", {printed.working_set_mb, printed.peak_mb}, 1);
     }
     kavrel.close();
     if (!all_done)

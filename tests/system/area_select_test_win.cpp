@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "app/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int CMD_EXTENDED_SETTINGS = 4;
 #define AT(field) offsetof(SettingsRecord, field)
 
 void mouse(DWORD flags, int x = 0, int y = 0)

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "app/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"
@@ -15,10 +16,6 @@
 
 namespace {
 
-constexpr int CMD_USAGE = 1;
-constexpr int CMD_BASIC_SETTINGS = 3;
-constexpr int CMD_EXTENDED_SETTINGS = 4;
-constexpr int CMD_HOTKEY_SETUP = 8;
 const char BASIC_CAPTION[] = "基本機能設定";
 const char EXTENDED_CAPTION[] = "拡張機能";
 const char HOTKEY_CAPTION[] = "キーセットアップ";

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ids.h"
 #include "res/resource.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
@@ -21,12 +22,12 @@ struct Picture {
 };
 
 const Picture PICTURES[] = {
-    {1, "使用方法", "about"},
-    {2, "プリンター設定", "setprinter"},
-    {3, "基本機能設定", "setting"},
-    {4, "拡張機能", "setting2"},
-    {8, "キーセットアップ", "sethotkey"},
-    {7, "連携アプリケーション設定", "setting3"},
+    {CMD_USAGE, "使用方法", "about"},
+    {CMD_PRINTER_SETUP, "プリンター設定", "setprinter"},
+    {CMD_BASIC_SETTINGS, "基本機能設定", "setting"},
+    {CMD_EXTENDED_SETTINGS, "拡張機能", "setting2"},
+    {CMD_HOTKEY_SETUP, "キーセットアップ", "sethotkey"},
+    {CMD_LINKED_APP, "連携アプリケーション設定", "setting3"},
 };
 
 // The window as it stands on the screen, written as a 24-bit BMP file.
@@ -89,7 +90,7 @@ bool shoot(const Kavrel& k, const Picture& p, const std::string& folder)
     }
     settle(dlg);
     bool ok = save_window(dlg, folder + "\\" + p.file + ".bmp");
-    if (p.command == 4) {
+    if (p.command == CMD_EXTENDED_SETTINGS) {
         // The hint popup of the fixed-area check box, three lines long.
         RECT rc;
         GetWindowRect(GetDlgItem(dlg, IDC_EXT_USE_FIXED_AREA), &rc);
