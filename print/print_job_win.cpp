@@ -2,6 +2,7 @@
 // layout, a one-pixel frame, the title and the time stamp.
 #include "print/print_job_win.h"
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include "app/shell_win.h"
@@ -176,8 +177,11 @@ static void draw_page(HDC dc, HGLOBAL image_dib, int16_t page_width, int16_t pag
 
 static bool start_document(HDC dc)
 {
+    // The record as Windows NT 3.51 knows it: the data type and flags that Windows 95 and
+    // NT 4.0 added stay unset here, and those systems take the shorter record.
     DOCINFOA doc = {};
-    doc.cbSize = sizeof doc;
+    static_assert(offsetof(DOCINFOA, lpszDatatype) == 12, "the first three fields");
+    doc.cbSize = offsetof(DOCINFOA, lpszDatatype);
     doc.lpszDocName = DOCUMENT_NAME;
     return StartDocA(dc, &doc) > 0;
 }
