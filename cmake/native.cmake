@@ -50,6 +50,11 @@ if(KAVREL_WIN32)
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)
+  # The shipped programs import nothing the oldest systems they are for lack.
+  add_test(NAME import_check
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-imports.py
+            ${CMAKE_SOURCE_DIR}/tools/imports/allowed.txt
+            ${WIN32_BUILD_DIR}/KAVREL.EXE ${WIN32_BUILD_DIR}/KVREQ.EXE)
   add_test(NAME system_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --test
             ${WIN32_BUILD_DIR}/system_tests.exe)
