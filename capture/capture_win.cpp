@@ -178,9 +178,11 @@ int capture_to_clipboard(HWND owner)
     }
     HGDIOBJ dc_default = SelectObject(mem_dc, bitmap);
 
+    // A copy of equal sizes on both sides: the same pixels as a stretching copy, but under Wine
+    // a stretching copy goes the long way (at 3840 x 2160, 57 ms against 47).
     HDC screen = GetDC(NULL);
-    StretchBlt(mem_dc, 0, 0, width, height, screen, src_x, src_y, width, height,
-               settings.invert_image == 1 ? NOTSRCCOPY : SRCCOPY);
+    BitBlt(mem_dc, 0, 0, width, height, screen, src_x, src_y,
+           settings.invert_image == 1 ? NOTSRCCOPY : SRCCOPY);
     ReleaseDC(NULL, screen);
 
     if (settings.high_speed_scan != 1)
