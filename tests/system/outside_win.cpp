@@ -103,9 +103,11 @@ int run_linux(const std::string& work_dir, const std::string& command, std::stri
     DeleteFileA(out.c_str());
     DeleteFileA(rc.c_str());
     // The exit code is written under another name first, so that it is never read half-made.
-    std::string text = "cd '" + unix_path(work_dir) + "' || exit 1\n(" + command + ") >'" +
-                       unix_path(out) + "' 2>&1\necho $? >'" + unix_path(rc) + ".tmp'\nmv '" +
-                       unix_path(rc) + ".tmp' '" + unix_path(rc) + "'\n";
+    // Wine's code page setting means nothing to Linux programs and only makes them complain.
+    std::string text = "unset LC_ALL\ncd '" + unix_path(work_dir) + "' || exit 1\n(" + command +
+                       ") >'" + unix_path(out) + "' 2>'" + unix_path(name) + ".err'\necho $? >'" +
+                       unix_path(rc) + ".tmp'\nmv '" + unix_path(rc) + ".tmp' '" + unix_path(rc) +
+                       "'\n";
     write_file(script, Bytes(text.begin(), text.end()));
     if (!start_unix("/bin/sh \"" + unix_path(script) + "\"") || !wait_file(rc, timeout_ms))
         return -1;

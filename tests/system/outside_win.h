@@ -19,7 +19,8 @@ std::string drop_files(HWND target, const std::vector<std::string>& files,
                        const std::string& work_dir);
 
 // Runs a Linux shell command line in `work_dir` and waits for it: its exit code, or -1 when it
-// did not end within `timeout_ms`. What it printed goes to `output`.
+// did not end within `timeout_ms`. What it printed goes to `output` (its errors
+// beside it, in run<N>.err of `work_dir`).
 int run_linux(const std::string& work_dir, const std::string& command, std::string* output,
               int timeout_ms = 60000);
 
