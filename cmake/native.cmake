@@ -63,4 +63,17 @@ if(KAVREL_WIN32)
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --shell
             ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
   set_tests_properties(module_tests PROPERTIES TIMEOUT 600)
+  # The same tests again on the Windows 95 family and on NT 4.0, as Wine reports them. The long
+  # timer test runs in the default session only (it skips itself in these, saying so).
+  foreach(version win98 nt40)
+    add_test(NAME system_tests_${version}
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --test
+              ${WIN32_BUILD_DIR}/system_tests.exe)
+    add_test(NAME module_tests_${version}
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --shell
+              ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
+    set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 900
+                         ENVIRONMENT KAVREL_SKIP_LONG_TIMER_TESTS=1)
+    set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 600)
+  endforeach()
 endif()

@@ -7,12 +7,27 @@
 #   wine-session.sh --run DIR EXE          kept prefix; EXE runs with DIR as current directory
 #   wine-session.sh --shell CMD [ARGS...]  fresh prefix and display; runs a Linux command in them
 #
+# Before the mode, `--version NAME` (or KAVREL_WINDOWS_VERSION=NAME) sets the Windows version
+# the prefix reports: win98 (the Windows 95 family), nt40, or default (Wine's own, a modern
+# NT). It is passed on to the programs of the session as KAVREL_WINDOWS_VERSION.
 # KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
 set -euo pipefail
 
+usage="usage: wine-session.sh [--version win98|nt40|default] --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]"
 screen=${KAVREL_SCREEN:-1024x768}
 [[ $screen =~ ^[0-9]+x[0-9]+$ ]] || { echo "KAVREL_SCREEN must be WIDTHxHEIGHT" >&2; exit 2; }
-mode=${1:?usage: wine-session.sh --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]}
+windows_version=${KAVREL_WINDOWS_VERSION:-default}
+if [ "${1:-}" = --version ]; then
+    windows_version=${2:?$usage}
+    shift 2
+fi
+# The names Wine 8 knows for the systems this program is for; "default" leaves Wine's own.
+case "$windows_version" in
+default|win95|win98|winme|nt351|nt40|win2k|winxp|win7|win10) ;;
+*) echo "unknown Windows version '$windows_version' (win98, nt40, default, ...)" >&2; exit 2 ;;
+esac
+export KAVREL_WINDOWS_VERSION=$windows_version
+mode=${1:?$usage}
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 # The system tests drop files on the program with this X drag source (a Linux program).
@@ -73,6 +88,15 @@ prepare_prefix() {
     # task bar with a notification area.
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$screen" /f >/dev/null 2>&1
+    # A program that crashes ends with its backtrace on stderr, instead of waiting for someone
+    # to close the debugger's crash dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # The system GetVersionEx reports to every program of the prefix.
+    if [ "$windows_version" = default ]; then
+        wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+    else
+        wine reg add 'HKCU\Software\Wine' /v Version /d "$windows_version" /f >/dev/null 2>&1
+    fi
     wineserver -w
 }
 

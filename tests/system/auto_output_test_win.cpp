@@ -67,6 +67,7 @@ int outputs_at(const std::string& dir, DWORD t0, int seconds)
 // interval of three, which was on all along.
 TEST(AutoOutput, AfterStartThenTheTimeOfDayThenTheIntervalEachOnItsOwnTick)
 {
+    SKIP_LONG_TIMER_TEST_IN_EXTRA_SESSIONS();
     std::string dir = fresh_work_dir("auto-output");
     Bytes ini = automatic(dir);
     put_i32(ini, AT(auto_after_start), 1);

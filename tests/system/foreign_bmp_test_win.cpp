@@ -81,6 +81,7 @@ std::vector<std::string> words(const std::string& text)
 
 TEST(ForeignBmp, EveryCodingOtherProgramsWriteIsOutputAsItsPixelsMean)
 {
+    SKIP_WHERE_NOTHING_PRINTS();
     std::string dir = fresh_work_dir("foreign-bmp");
     std::string made;
     ASSERT_EQ(run_linux(dir, "python3 '" + tests_folder() + "/make_bmps.py' .", &made), 0)
@@ -150,7 +151,10 @@ TEST(ForeignBmp, DamagedFilesAreRefusedWithABoxEachAndNothingElseHappens)
     pump_messages(3000);
     EXPECT_FALSE(k.message_box(0)) << "a box too many";
     EXPECT_FALSE(file_exists(numbered_output(dir, 0))) << "a damaged file was output";
-    EXPECT_TRUE(wait_for_new_pdf(pdfs, 0).empty()) << "a damaged file was printed";
+    // Where Wine prints nothing the check could only pass.
+    if (!wine_cannot_print_here()) {
+        EXPECT_TRUE(wait_for_new_pdf(pdfs, 0).empty()) << "a damaged file was printed";
+    }
     EXPECT_FALSE(k.wait_exit(0));
     EXPECT_TRUE(k.close());
 }

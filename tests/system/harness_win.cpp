@@ -419,3 +419,17 @@ HWND coloured_window(int x, int y, int w, int h, COLORREF colour)
     pump_messages(500);
     return hwnd;
 }
+
+bool windows_95_family()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+bool wine_cannot_print_here()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    return wine && windows_95_family();
+}

@@ -80,3 +80,27 @@ std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
 
 // A popup of the test's own in one colour, topmost and in front: the active window of a copy.
 HWND coloured_window(int x, int y, int w, int h, COLORREF colour);
+
+// The system this prefix reports, asked the way the program asks it (GetVersionExA).
+bool windows_95_family();
+// True under Wine when it reports the Windows 95 family: Wine 8 prints nothing there (PrintDlgA
+// with PD_RETURNDEFAULT crashes inside comdlg32, EndDoc fails with error 1157). On a real
+// Windows 95 or 98 it is false, and the print tests run.
+bool wine_cannot_print_here();
+// Skips the current test, saying why, where no page can be printed (see above).
+#define SKIP_WHERE_NOTHING_PRINTS()                                                              \
+    do {                                                                                         \
+        if (wine_cannot_print_here())                                                            \
+            GTEST_SKIP() << "Wine prints nothing when it reports the Windows 95 family "         \
+                            "(PrintDlgA PD_RETURNDEFAULT crashes in comdlg32; EndDoc fails, "    \
+                            "error 1157): this test needs a printed page";                       \
+    } while (0)
+// Skips the current test in the extra Windows-version sessions (KAVREL_SKIP_LONG_TIMER_TESTS
+// set): for tests that only wait for the program's timers, nothing in which differs by system.
+#define SKIP_LONG_TIMER_TEST_IN_EXTRA_SESSIONS()                                                 \
+    do {                                                                                         \
+        if (getenv("KAVREL_SKIP_LONG_TIMER_TESTS"))                                              \
+            GTEST_SKIP() << "a long timer test, run in the default session only: it waits for "  \
+                            "SetTimer ticks and the local time, nothing the system version "     \
+                            "changes";                                                           \
+    } while (0)
