@@ -72,8 +72,12 @@ if(KAVREL_WIN32)
     add_test(NAME module_tests_${version}
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --shell
               ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
-    set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 900
+    set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 900 COST 250
                          ENVIRONMENT KAVREL_SKIP_LONG_TIMER_TESTS=1)
-    set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 600)
+    set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 600 COST 50)
   endforeach()
+  # The sessions may run side by side (ctest -j): each has its own prefix and display, and the
+  # tests that print hold the PDF folder's lock while they do. The longest start first.
+  set_tests_properties(system_tests PROPERTIES COST 450)
+  set_tests_properties(module_tests PROPERTIES COST 50)
 endif()

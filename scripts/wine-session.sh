@@ -73,6 +73,10 @@ start_cups() {
     # cups-pdf leaves each job's PDF in the submitting user's home.
     KAVREL_PDF_DIR="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"
     export KAVREL_PDF_DIR
+    # Sessions that run at once share that folder: a test that waits for "the new PDF" holds
+    # this lock (a byte-range lock taken through Wine) while it prints.
+    KAVREL_PDF_LOCK=${KAVREL_PDF_LOCK:-/tmp/kavrel-pdf-folder.lock}
+    export KAVREL_PDF_LOCK
     mkdir -p "$KAVREL_PDF_DIR"
 }
 

@@ -101,6 +101,8 @@ class Print : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Every case takes the default printer as the program does, through PrintDlgA.
+        SKIP_WHERE_NOTHING_PRINTS();
         make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
         std::string dir = fresh_work_dir("print");
         snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());

@@ -117,7 +117,8 @@ TEST(Drop, FilesAreOutputInTurnAndAFileThatIsNoBitmapIsSkipped)
     }
     pump_messages(2000);
     EXPECT_FALSE(file_exists(numbered_output(dir, 4))) << "an output too many";
-    EXPECT_FALSE(k.message_box(0)) << "a second box";
+    HWND second = k.message_box(0);
+    EXPECT_FALSE(second) << "a second box: " << (second ? box_text(second) : "");
     EXPECT_TRUE(k.close());
 }
 

@@ -341,8 +341,62 @@ std::string env_dir_as_windows(const char* variable)
     return path;
 }
 
+static HANDLE pdf_lock = INVALID_HANDLE_VALUE;
+static OVERLAPPED pdf_lock_range;
+
+// Wine turns a byte-range lock into a lock on the Linux file, which the sessions' other Wine
+// servers see; it does not wake a waiter for a holder outside its own server, so this polls.
+static void take_pdf_lock()
+{
+    if (pdf_lock != INVALID_HANDLE_VALUE)
+        return;
+    std::string path = env_dir_as_windows("KAVREL_PDF_LOCK");
+    if (path.empty())
+        return;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                              OPEN_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        printf("[   NOTE   ] the PDF folder's lock %s cannot be opened (error %lu)\n",
+               path.c_str(), GetLastError());
+        return;
+    }
+    const DWORD limit_ms = 10 * 60 * 1000;
+    DWORD start = GetTickCount();
+    pdf_lock_range = OVERLAPPED();
+    while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                       &pdf_lock_range)) {
+        if (GetTickCount() - start > limit_ms) {
+            printf("[   NOTE   ] the PDF folder was not free after %lu s; going on without it\n",
+                   limit_ms / 1000);
+            CloseHandle(file);
+            return;
+        }
+        Sleep(200);
+    }
+    if (GetTickCount() - start > 1000)
+        printf("[   NOTE   ] waited %lu s for another session to finish with the PDF folder\n",
+               (GetTickCount() - start) / 1000);
+    pdf_lock = file;
+}
+
+void release_pdf_lock()
+{
+    if (pdf_lock == INVALID_HANDLE_VALUE)
+        return;
+    UnlockFileEx(pdf_lock, 0, 1, 0, &pdf_lock_range);
+    CloseHandle(pdf_lock);
+    pdf_lock = INVALID_HANDLE_VALUE;
+}
+
+bool holds_pdf_lock()
+{
+    return pdf_lock != INVALID_HANDLE_VALUE;
+}
+
 std::set<std::string> printed_pdfs()
 {
+    take_pdf_lock();
     std::set<std::string> names;
     std::string dir = env_dir_as_windows("KAVREL_PDF_DIR");
     WIN32_FIND_DATAA fd;

@@ -180,7 +180,10 @@ TEST(ExtendedSettings, ShowsTheRecordAndStoresFieldsWithTheirLimits)
     EXPECT_EQ(control_text(dlg, IDC_EXT_AFTER_START_MINUTES), "01");
     EXPECT_EQ(SendDlgItemMessageA(dlg, IDC_EXT_TITLE_POSITION, CB_GETCOUNT, 0, 0), 6);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_WRITE_SYSINFO)));
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_HINT_TIME))) << "Windows 95 only";
+    // The hint time is the Windows 95 family's only.
+    const bool family95 = windows_95_family();
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_HINT_TIME)) != 0, family95);
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_HINT_TIME_LABEL)) != 0, family95);
 
     set_control_text(dlg, IDC_EXT_INTERVAL_MINUTES, "1");
     set_control_text(dlg, IDC_EXT_AFTER_START_MINUTES, "0");
