@@ -26,7 +26,7 @@ cleanup() {
         wineserver -k 2>/dev/null || true
     fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    if [ "$mode" = --run ]; then rm -rf "$session/x"; else rm -rf "$session"; fi
+    if [ "$mode" = --run ]; then rm -rf "$session/x" "$session/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
 
@@ -64,7 +64,17 @@ start_cups() {
 prepare_prefix() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export LC_ALL=ja_JP.UTF-8
+    # Code page 932 comes from LC_ALL=ja_JP.UTF-8 in Wine's environment. Given to Wine alone,
+    # through a wine/wineboot on the PATH: a bash (this one, or a --shell script) with it set
+    # warns at every start on a machine without that Linux locale.
+    mkdir -p "$session/bin"
+    for tool in wine wineboot; do
+        [ -x "$session/bin/$tool" ] && continue
+        printf '#!/bin/sh\nLC_ALL=ja_JP.UTF-8 exec %s "$@"\n' "$(command -v "$tool")" \
+            >"$session/bin/$tool"
+        chmod +x "$session/bin/$tool"
+    done
+    case ":$PATH:" in *":$session/bin:"*) ;; *) export PATH="$session/bin:$PATH" ;; esac
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
         wineserver -w
