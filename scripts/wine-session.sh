@@ -80,12 +80,15 @@ prepare_prefix() {
         wineserver -w
     fi
     # Caption buttons, scroll arrows and check marks are Marlett glyphs. Wine 8 as Debian builds
-    # it looks for its own fonts in a folder that does not exist ("<data dir>\../fonts"), so without
-    # this copy they come out as the letters of another font ("0", "1", "r").
-    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    # it looks for its own fonts in a folder that does not exist ("<data dir>\../fonts"), so
+    # without this copy they come out as the letters of another font ("0", "1", "r").
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" dir
     if [ ! -f "$fonts/marlett.ttf" ]; then
-        for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine-stable/share/wine/fonts; do
-            [ -f "$dir/marlett.ttf" ] && { mkdir -p "$fonts"; cp "$dir/marlett.ttf" "$fonts/"; break; }
+        for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
+            [ -f "$dir/marlett.ttf" ] || continue
+            mkdir -p "$fonts"
+            cp "$dir/marlett.ttf" "$fonts/"
+            break
         done
     fi
     # Every window of the session goes into one virtual desktop; the one named "shell" has a
