@@ -79,9 +79,9 @@ prepare_prefix() {
         wineboot -i >/dev/null 2>&1
         wineserver -w
     fi
-    # Caption buttons, scroll arrows and check marks are Marlett glyphs. Wine 8 as Debian builds
-    # it looks for its own fonts in a folder that does not exist ("<data dir>\../fonts"), so
-    # without this copy they come out as the letters of another font ("0", "1", "r").
+    # Wine draws the caption buttons (minimise, maximise, close) as Marlett glyphs. Wine 8 as
+    # Debian builds it looks for its own fonts in a folder that does not exist ("<data
+    # dir>\../fonts"), so without this copy they come out as letters ("0", "1", "r").
     local fonts="$WINEPREFIX/drive_c/windows/Fonts" dir
     if [ ! -f "$fonts/marlett.ttf" ]; then
         for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
