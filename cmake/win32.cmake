@@ -23,14 +23,35 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
 # them may use anything.
 set(OLD_WINDOWS_LEVEL WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0200)
 set(TERMINATE_SOURCE ${CMAKE_SOURCE_DIR}/app/terminate_win.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${TERMINATE_SOURCE})
+set(CRTDLL_SOURCE ${CMAKE_SOURCE_DIR}/app/crtdll_names_win.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${TERMINATE_SOURCE} ${CRTDLL_SOURCE})
 add_library(kavrel_win STATIC ${WIN32_SOURCES})
 target_compile_definitions(kavrel_win PRIVATE ${OLD_WINDOWS_LEVEL})
 target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
 
+# The shipped programs' C runtime: crtdll.dll, which every 32-bit Windows has, instead of
+# msvcrt.dll, which the first Windows 95 and NT 3.51 lack. The compiler's own specs with the
+# one library swapped; MinGW-w64's libcrtdll.a supplies the start-up names crtdll.dll spells
+# its own way. Only for the win32 thread model (winpthreads needs msvcrt.dll).
+option(KAVREL_CRTDLL "Link KAVREL.EXE and KVREQ.EXE against crtdll.dll" OFF)
+if(KAVREL_CRTDLL)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpspecs OUTPUT_VARIABLE compiler_specs
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE "-lmsvcrt " "-lcrtdll " crtdll_specs "${compiler_specs}")
+  if(crtdll_specs STREQUAL compiler_specs)
+    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not link -lmsvcrt: cannot swap in crtdll")
+  endif()
+  set(CRTDLL_SPECS ${CMAKE_BINARY_DIR}/crtdll.specs)
+  file(WRITE ${CRTDLL_SPECS} "${crtdll_specs}")
+endif()
+
 # The shipped programs: small, stripped, marked for Windows 4.0 (a newer subsystem version is
 # refused by the loaders of older systems).
 function(shipped_program target)
+  if(KAVREL_CRTDLL)
+    target_sources(${target} PRIVATE ${CRTDLL_SOURCE})
+    target_link_options(${target} PRIVATE -specs=${CRTDLL_SPECS})
+  endif()
   target_compile_definitions(${target} PRIVATE ${OLD_WINDOWS_LEVEL})
   target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
   target_link_options(${target} PRIVATE -s -Wl,--gc-sections

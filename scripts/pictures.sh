@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds, opens every dialog of KAVREL.EXE under Wine (Japanese texts in the IPA fonts) and
-# saves a PNG picture of each in docs/dialogs/ (or the folder given).
+# saves a PNG picture of each in docs/dialogs/ (or the folder given), and, without a folder
+# given, one of the main window in docs/screenshot.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -15,3 +16,15 @@ for bmp in "$shots"/*.bmp; do
     convert "$bmp" -strip "$out/$name.png"
     echo "$out/$name.png"
 done
+# The main window on a small desktop with its task bar button (docs/screenshot.png), drawn at
+# twice its size.
+if [ -z "${1:-}" ]; then
+    run="$shots/run"
+    mkdir -p "$run"
+    python3 "$root/tools/demo_settings.py" "$run/KAVREL.INI" "Z:${run//\//\\}\\COPY.BMP"
+    KAVREL_SCREEN=420x140 "$root/scripts/wine-session.sh" --shell bash -c \
+        'cd "$1" && { wine "$2" & } && sleep 12 && import -window root "$3" && wineserver -k' \
+        - "$run" "$build/win32/KAVREL.EXE" "$shots/screen.png" || true
+    convert "$shots/screen.png" -scale 200% -strip "$root/docs/screenshot.png"
+    echo "$root/docs/screenshot.png"
+fi

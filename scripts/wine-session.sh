@@ -41,7 +41,7 @@ cleanup() {
         wineserver -k 2>/dev/null || true
     fi
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    if [ "$mode" = --run ]; then rm -rf "$session/x"; else rm -rf "$session"; fi
+    if [ "$mode" = --run ]; then rm -rf "$session/x" "$session/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
 
@@ -83,10 +83,32 @@ start_cups() {
 prepare_prefix() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    export LC_ALL=ja_JP.UTF-8
+    # Code page 932 comes from LC_ALL=ja_JP.UTF-8 in Wine's environment. Given to Wine alone,
+    # through a wine/wineboot on the PATH: a bash (this one, or a --shell script) with it set
+    # warns at every start on a machine without that Linux locale.
+    mkdir -p "$session/bin"
+    for tool in wine wineboot; do
+        [ -x "$session/bin/$tool" ] && continue
+        printf '#!/bin/sh\nLC_ALL=ja_JP.UTF-8 exec %s "$@"\n' "$(command -v "$tool")" \
+            >"$session/bin/$tool"
+        chmod +x "$session/bin/$tool"
+    done
+    case ":$PATH:" in *":$session/bin:"*) ;; *) export PATH="$session/bin:$PATH" ;; esac
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
         wineserver -w
+    fi
+    # Wine draws the caption buttons (minimise, maximise, close) as Marlett glyphs. Wine 8 as
+    # Debian builds it looks for its own fonts in a folder that does not exist ("<data
+    # dir>\../fonts"), so without this copy they come out as letters ("0", "1", "r").
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" dir
+    if [ ! -f "$fonts/marlett.ttf" ]; then
+        for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
+            [ -f "$dir/marlett.ttf" ] || continue
+            mkdir -p "$fonts"
+            cp "$dir/marlett.ttf" "$fonts/"
+            break
+        done
     fi
     # Every window of the session goes into one virtual desktop; the one named "shell" has a
     # task bar with a notification area.
