@@ -179,6 +179,28 @@ static bool start_document(HDC dc)
     return StartDocA(dc, &doc) > 0;
 }
 
+// Ends the page and the document. After a failed step (its box shown, `result` below 0) the
+// ending is quiet; otherwise a spooler that refuses either loses the printout, which is then a
+// failed print: -6 after the "END PAGE" or "END DOC" box.
+static int end_page_and_document(HDC dc, int result)
+{
+    if (result != 0) {
+        EndPage(dc);
+        EndDoc(dc);
+        return result;
+    }
+    if (EndPage(dc) <= 0) {
+        show_step_error(PREPARE_FAILED, "END PAGE");
+        EndDoc(dc);
+        return -6;
+    }
+    if (EndDoc(dc) <= 0) {
+        show_step_error(PREPARE_FAILED, "END DOC");
+        return -6;
+    }
+    return 0;
+}
+
 int print_image()
 {
     refresh_default_printer(0);
@@ -215,21 +237,21 @@ int print_image()
         GlobalFree(image_dib);
     }
     CloseClipboard();
-    EndPage(dc);
-    EndDoc(dc);
+    result = end_page_and_document(dc, result);
     DeleteDC(dc);
     return result;
 }
 
-// Ends a banded document the way it was started.
-static void end_banded_document(HDC dc)
+// Ends a banded document the way it was started; `result` as for end_page_and_document.
+static int end_banded_document(HDC dc, int result)
 {
-    if (os_platform == 1) {
-        EndPage(dc);
-        EndDoc(dc);
-    } else {
-        Escape(dc, ENDDOC, 0, NULL, NULL);
+    if (os_platform == 1)
+        return end_page_and_document(dc, result);
+    if (Escape(dc, ENDDOC, 0, NULL, NULL) <= 0 && result == 0) {
+        show_step_error(PREPARE_FAILED, "END DOC");
+        return -6;
     }
+    return result;
 }
 
 static bool start_banded_document(HDC dc)
@@ -284,7 +306,7 @@ int print_image_banded()
         return -5;
     }
     if (!start_banded_document(dc)) {
-        end_banded_document(dc);
+        end_banded_document(dc, -6);
         DeleteDC(dc);
         return -6;
     }
@@ -297,7 +319,7 @@ int print_image_banded()
         GlobalFree(image_dib);
     }
     CloseClipboard();
-    end_banded_document(dc);
+    result = end_banded_document(dc, result);
     DeleteDC(dc);
     return result;
 }
