@@ -12,7 +12,11 @@ void show_error_box(const char* text)
 
 int show_step_error(const char* text, const char* step)
 {
-    DWORD error = GetLastError();
+    return show_step_error_code(text, step, GetLastError());
+}
+
+int show_step_error_code(const char* text, const char* step, DWORD error)
+{
     char message[200];
     snprintf(message, sizeof message, "%s\n%s(ERR=%d)", text, step, (int)error);
     show_error_box(message);

@@ -245,7 +245,11 @@ BmpLoadCheck check_bmp_block(const unsigned char* block, size_t got, uint32_t pi
         rle_size = get_u32(block, BMP_IH_SIZE_IMAGE);
         colours_used = get_u32(block, BMP_IH_COLOURS_USED);
     }
-    if (v.width <= 0 || v.height == 0 || !format_is_known(v))
+    // An image without pixels is one the program cannot handle, as the size rule says; a
+    // negative width is a damaged header.
+    if (v.width == 0 || v.height == 0)
+        return BMP_CANNOT_HANDLE;
+    if (v.width < 0 || !format_is_known(v))
         return BMP_CANNOT_EXPAND;
 
     size_t table_at = v.compression == BMP_BITFIELDS ? BMP_INFO_HEADER_SIZE : v.header_size;

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 const char REPORT_SECTION_GAP[] = "\r\n\r\n";
 
@@ -59,20 +60,24 @@ bool form_report_path(char* out, size_t size, const char* output_file_name,
     strncpy(name, output_file_name, OUTPUT_NAME_BUF - 1);
     size_t name_length = strlen(name);
     long cut = last_backslash(name, name_length);
-    std::string folder;
-    if (cut >= 1)
-        folder.assign(name, (size_t)cut);
-    else
-        folder = program_dir;
-    std::string path = join_path(folder, REPORT_FILE_NAME);
     if (size == 0)
         return false;
-    if (path.size() >= size) {
-        memset(out, 0, size);
-        return false;
+    // Called from the output step inside a window procedure: no memory means no report.
+    try {
+        std::string folder;
+        if (cut >= 1)
+            folder.assign(name, (size_t)cut);
+        else
+            folder = program_dir;
+        std::string path = join_path(folder, REPORT_FILE_NAME);
+        if (path.size() < size) {
+            memcpy(out, path.c_str(), path.size() + 1);
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
     }
-    memcpy(out, path.c_str(), path.size() + 1);
-    return true;
+    memset(out, 0, size);
+    return false;
 }
 
 static std::string time_line(const char* label, const ReportTime& t)

@@ -319,7 +319,7 @@ TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
         HGDIOBJ old = SelectObject(dc, a);
         clear_painted_percents();
         adjust_percent = 100;
-        adjust_image_colours(dc, a, w, h);
+        ASSERT_TRUE(adjust_image_colours_in_bulk(dc, a, w, h)) << "the bulk pass did not run";
         std::vector<int> bulk_percents = painted_percents();
         SelectObject(dc, b);
         clear_painted_percents();
@@ -335,6 +335,137 @@ TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
         DeleteObject(b);
     }
     ReleaseDC(NULL, screen);
+}
+
+namespace {
+
+// A display bitmap of w x h filled with noise.
+HBITMAP noise_bitmap(int w, int h, uint32_t seed)
+{
+    HDC screen = GetDC(NULL);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    std::vector<uint32_t> noise((size_t)w * h);
+    for (auto& p : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        p = seed >> 8;
+    }
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    SetDIBits(screen, bitmap, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    return bitmap;
+}
+
+// The bitmap adjusted pixel by pixel, for comparison.
+Image adjusted_by_pixel(int w, int h, uint32_t seed)
+{
+    HBITMAP b = noise_bitmap(w, h, seed);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    adjust_image_colours_by_pixel(dc, w, h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    Image img = bitmap_pixels(b);
+    DeleteObject(b);
+    return img;
+}
+
+// Takes every free stretch of the address space of at least `smallest` bytes while it lives,
+// so that no allocation of that size can succeed.
+struct AddressSpaceTaken {
+    std::vector<void*> taken;
+    explicit AddressSpaceTaken(size_t smallest)
+    {
+        for (size_t size = (size_t)1 << 30; size >= smallest; size /= 2)
+            while (void* p = VirtualAlloc(NULL, size, MEM_RESERVE, PAGE_NOACCESS))
+                taken.push_back(p);
+    }
+    ~AddressSpaceTaken()
+    {
+        for (void* p : taken)
+            VirtualFree(p, 0, MEM_RELEASE);
+    }
+};
+
+}  // namespace
+
+// Without memory for a copy of the bits the pass goes pixel by pixel, and no exception
+// leaves it (it runs inside the main window's procedure, with the clipboard open).
+TEST_F(Capture, PassWithoutMemoryForTheBitsGoesPixelByPixel)
+{
+    settings.brightness = 25;
+    settings.red_level = -40;
+    const int w = 600, h = 500;  // 1.2 MB of bits: more than any stretch left
+    Image expected = adjusted_by_pixel(w, h, 7);
+    HBITMAP b = noise_bitmap(w, h, 7);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    bool ran_in_bulk = true;
+    {
+        AddressSpaceTaken taken(1 << 20);
+        ASSERT_FALSE(taken.taken.empty());
+        try {
+            ran_in_bulk = adjust_image_colours_in_bulk(dc, b, w, h);
+            if (!ran_in_bulk)
+                adjust_image_colours(dc, b, w, h);
+        } catch (...) {
+            ADD_FAILURE() << "an exception left the pass";
+        }
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_FALSE(ran_in_bulk) << "the bulk pass found memory after all";
+    Image got = bitmap_pixels(b);
+    DeleteObject(b);
+    EXPECT_TRUE(got.pixels == expected.pixels) << "not the pixel method's result";
+}
+
+// A write-back that stopped short leaves some rows adjusted; finishing it must not adjust
+// them a second time.
+TEST_F(Capture, ShortWriteBackIsFinishedWithoutAdjustingRowsTwice)
+{
+    settings.brightness = 60;
+    settings.blue_level = 80;
+    const int w = 64, h = 40;
+    Image expected = adjusted_by_pixel(w, h, 3);
+    HBITMAP b = noise_bitmap(w, h, 3);
+    Image original = bitmap_pixels(b);
+    // The adjusted bits as the bulk pass makes them.
+    std::vector<uint8_t> bits((size_t)w * 4 * h);
+    ColourTables tables;
+    build_colour_tables(tables, colour_rule_from(settings));
+    for (int y = 0; y < h; y++) {
+        memcpy(&bits[(size_t)y * w * 4], &original.pixels[(size_t)y * w], (size_t)w * 4);
+        adjust_bgrx_pixels(tables, &bits[(size_t)y * w * 4], w);
+    }
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(NULL);
+    ASSERT_GT(SetDIBits(screen, b, 0, h / 2, bits.data(), &bi, DIB_RGB_COLORS), 0);
+    ReleaseDC(NULL, screen);
+    Image half = bitmap_pixels(b);
+    ASSERT_FALSE(half.pixels == original.pixels) << "the short write wrote nothing";
+    ASSERT_FALSE(half.pixels == expected.pixels) << "the short write wrote everything";
+
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    put_adjusted_bits_by_pixel(dc, bits.data(), (size_t)w * 4, 4, w, h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    Image got = bitmap_pixels(b);
+    DeleteObject(b);
+    int wrong = 0;
+    for (size_t i = 0; i < got.pixels.size(); i++)
+        wrong += (got.pixels[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)

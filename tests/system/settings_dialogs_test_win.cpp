@@ -149,6 +149,14 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
     ASSERT_TRUE(wait_gone(dlg));
     pause_ms(500);
     EXPECT_EQ(s.ini(), before) << "Cancel saved";
+    // The tray saves the record from memory: it must still hold what the file holds.
+    PostMessageA(s.k.main_window(), WM_SYSCOMMAND, CMD_TRAY, 0);
+    Bytes in_tray = wait_saved(s, before);
+    EXPECT_EQ(i32_at(in_tray, AT(tray_mode)), 1);
+    for (size_t field : {AT(brightness), AT(red_level), AT(green_level), AT(blue_level),
+                         AT(reserved_d72), AT(reserved_d80)})
+        EXPECT_EQ(i32_at(in_tray, field), 40) << "the cancelled reset was saved, at " << field;
+    before = in_tray;
 
     dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
     ASSERT_TRUE(dlg);
