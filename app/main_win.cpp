@@ -119,6 +119,7 @@ static bool build_paths()
 static int query_platform()
 {
     OSVERSIONINFOA info = {};
+    static_assert(sizeof info == 148, "the version record GetVersionExA takes everywhere");
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
     return (int)info.dwPlatformId;

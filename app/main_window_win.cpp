@@ -163,6 +163,7 @@ static void on_destroy()
     instance_mutex = NULL;
     if (load_settings() >= 0) {
         WINDOWPLACEMENT wp = {};
+        static_assert(sizeof wp == 44, "the placement record of every Win32 system");
         wp.length = sizeof wp;
         GetWindowPlacement(main_window, &wp);
         settings.window_show_cmd = show_cmd_to_store(wp.showCmd);

@@ -1,5 +1,6 @@
-// The notification-area icon; see tray_win.h. One record adds and deletes the icon, so both
-// name the same window and id.
+// The notification-icon record and its call exist on Windows 95 and NT 4.0, not on NT 3.51,
+// whose shell has no notification area: the call is looked up when it is first needed, so the
+// program still loads there.
 #include "app/tray_win.h"
 
 #include <shellapi.h>
@@ -14,6 +15,30 @@ static constexpr UINT TRAY_ICON_ID = 876;
 static constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
 static constexpr int TRAY_TIP_CHARS = 64;
 static_assert(TRAY_RECORD_SIZE == 88, "the first shells' notification-icon record");
+
+typedef BOOL(WINAPI* NotifyIconCall)(DWORD, PNOTIFYICONDATAA);
+
+// SHELL32 is loaded already (the program imports it for dropped files).
+static NotifyIconCall notify_icon_call()
+{
+    static bool looked_up;
+    static NotifyIconCall call;
+    if (!looked_up) {
+        HMODULE shell = GetModuleHandleA("SHELL32.DLL");
+        call = shell ? reinterpret_cast<NotifyIconCall>(
+                           reinterpret_cast<void*>(GetProcAddress(shell, "Shell_NotifyIconA")))
+                     : NULL;
+        looked_up = true;
+    }
+    return call;
+}
+
+static void notify_icon(DWORD message, NOTIFYICONDATAA* data)
+{
+    NotifyIconCall call = notify_icon_call();
+    if (call)
+        call(message, data);
+}
 
 static NOTIFYICONDATAA tray_icon_data;
 static bool tray_icon_added;
@@ -32,8 +57,11 @@ static void fill_tray_icon_data()
 
 int move_into_tray()
 {
+    // Without a notification area the program stays a window and the file keeps what it says.
+    if (!notify_icon_call())
+        return 0;
     fill_tray_icon_data();
-    Shell_NotifyIconA(NIM_ADD, &tray_icon_data);
+    notify_icon(NIM_ADD, &tray_icon_data);
     tray_icon_added = true;
     ShowWindow(main_window, SW_HIDE);
     settings.tray_mode = 1;
@@ -44,7 +72,7 @@ void on_tray_notify(LPARAM mouse_message)
 {
     if (mouse_message != WM_LBUTTONDBLCLK)
         return;
-    Shell_NotifyIconA(NIM_DELETE, &tray_icon_data);
+    notify_icon(NIM_DELETE, &tray_icon_data);
     tray_icon_added = false;
     settings.tray_mode = 0;
     save_settings(0);
@@ -55,6 +83,6 @@ void remove_tray_icon()
 {
     if (!tray_icon_added)
         return;
-    Shell_NotifyIconA(NIM_DELETE, &tray_icon_data);
+    notify_icon(NIM_DELETE, &tray_icon_data);
     tray_icon_added = false;
 }

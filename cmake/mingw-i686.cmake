@@ -1,5 +1,5 @@
-# Cross-building the 32-bit Windows program with MinGW-w64 (POSIX thread model, for std::mutex
-# and GoogleTest).
+# Cross-building the 32-bit Windows test programs with MinGW-w64 (POSIX thread model, for std::mutex
+# and GoogleTest). The shipped programs use mingw-i686-win32.cmake.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

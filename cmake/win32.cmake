@@ -1,6 +1,12 @@
 # Windows half: KAVREL.EXE with its resources, and the system-test program that drives it.
+#   KAVREL_PRODUCT_ONLY  build the shipped programs alone (the win32-thread-model build)
+#   KAVREL_OUTPUT_DIR    where they go (the test build's folder, where the tests look for them)
+#   KAVREL_PRODUCT_DIR   the test build: the shipped programs were built there already
 enable_language(RC)
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+option(KAVREL_PRODUCT_ONLY "Build KAVREL.EXE and KVREQ.EXE alone" OFF)
+set(KAVREL_OUTPUT_DIR "" CACHE PATH "Folder for KAVREL.EXE and KVREQ.EXE")
+set(KAVREL_PRODUCT_DIR "" CACHE PATH "Folder where KAVREL.EXE and KVREQ.EXE were built")
 
 set(GENERATED_RES ${CMAKE_BINARY_DIR}/res)
 add_custom_command(
@@ -12,20 +18,53 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
   OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav")
 
 # The Win32 modules as a library, so the module tests and benchmarks can call them directly.
+# They are written against the interface of Windows NT 4.0 and Windows 95, so structures keep
+# the sizes those systems accept and a call they lack does not compile. Test programs that link
+# them may use anything.
+set(OLD_WINDOWS_LEVEL WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0200)
+set(TERMINATE_SOURCE ${CMAKE_SOURCE_DIR}/app/terminate_win.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${TERMINATE_SOURCE})
 add_library(kavrel_win STATIC ${WIN32_SOURCES})
+target_compile_definitions(kavrel_win PRIVATE ${OLD_WINDOWS_LEVEL})
 target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
 
-add_executable(kavrel WIN32 ${CMAKE_SOURCE_DIR}/res/kavrel.rc)
+# The shipped programs: small, stripped, marked for Windows 4.0 (a newer subsystem version is
+# refused by the loaders of older systems).
+function(shipped_program target)
+  target_compile_definitions(${target} PRIVATE ${OLD_WINDOWS_LEVEL})
+  target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections
+                      -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
+                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+  if(KAVREL_OUTPUT_DIR)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVREL_OUTPUT_DIR})
+  endif()
+endfunction()
+
+if(NOT KAVREL_PRODUCT_DIR)
+
+add_executable(kavrel WIN32 ${CMAKE_SOURCE_DIR}/res/kavrel.rc ${TERMINATE_SOURCE})
 set_target_properties(kavrel PROPERTIES OUTPUT_NAME KAVREL SUFFIX ".EXE" LINKER_LANGUAGE CXX)
 target_include_directories(kavrel PRIVATE ${CMAKE_SOURCE_DIR} ${GENERATED_RES})
 # WinMain lives in the library; pull it in by name.
 target_link_options(kavrel PRIVATE -Wl,--undefined=_WinMain@16)
 target_link_libraries(kavrel PRIVATE kavrel_win)
+shipped_program(kavrel)
 
 # KVREQ.EXE: a console client that asks a running KAVREL for copies; not part of KAVREL.EXE.
-add_executable(kvreq ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq_win.cpp)
+add_executable(kvreq ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq_win.cpp
+               ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc ${TERMINATE_SOURCE})
 set_target_properties(kvreq PROPERTIES OUTPUT_NAME KVREQ SUFFIX ".EXE")
+target_include_directories(kvreq PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(kvreq PRIVATE kavrel_core user32)
+shipped_program(kvreq)
+add_custom_target(shipped_programs DEPENDS kavrel kvreq)
+else()
+add_custom_target(shipped_programs)
+endif()
+if(KAVREL_PRODUCT_ONLY)
+  return()
+endif()
 
 # The system tests need GoogleTest's sources; a build without them makes the program alone.
 set(KAVREL_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for the system tests")
@@ -42,8 +81,7 @@ add_executable(system_tests ${SYSTEM_TEST_SOURCES})
 target_include_directories(system_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32 winspool gdi32
                       user32)
-add_dependencies(system_tests kavrel)
-add_dependencies(system_tests kvreq)
+add_dependencies(system_tests shipped_programs)
 
 # A stand-in for the mail sender SendKDUX.EXE (not part of the system) that the system tests
 # put beside the settings file; it records how it was started and the notification after it.
@@ -70,7 +108,7 @@ foreach(src ${BENCH_SOURCES})
   add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE kavrel_win psapi)
-  add_dependencies(${name} kavrel)
+  add_dependencies(${name} shipped_programs)
 endforeach()
 
 # Pictures of the dialogs for the README (scripts/pictures.sh), driven like the system tests.
@@ -79,4 +117,4 @@ add_executable(dialog_pictures_win ${CMAKE_SOURCE_DIR}/tools/pictures/dialog_pic
                ${CMAKE_SOURCE_DIR}/tests/system/dialogs_win.cpp)
 target_include_directories(dialog_pictures_win PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(dialog_pictures_win PRIVATE kavrel_core comdlg32 winspool gdi32 user32)
-add_dependencies(dialog_pictures_win kavrel)
+add_dependencies(dialog_pictures_win shipped_programs)

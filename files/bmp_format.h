@@ -45,6 +45,11 @@ constexpr uint32_t BMP_RED_MASK = 0x00FF0000;
 constexpr uint32_t BMP_GREEN_MASK = 0x0000FF00;
 constexpr uint32_t BMP_BLUE_MASK = 0x000000FF;
 
+// The writer sends the pixels in pieces this large. Every write is a system call of its own
+// (under Wine dearer still), so small pieces cost more than the copying; at a megabyte the
+// calls no longer count (32 for a 3840 x 2160 screen), and no one call moves the whole image.
+constexpr uint32_t BMP_WRITE_PIECE = 1u << 20;
+
 // Bitmaps wider or higher than this are neither loaded nor printed.
 constexpr int32_t BMP_MAX_SIDE = 10000;
 

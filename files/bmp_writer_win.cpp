@@ -3,6 +3,7 @@
 #include "files/bmp_writer_win.h"
 
 #include <commdlg.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -13,7 +14,6 @@
 #include "settings/settings.h"
 
 static const char STEP[] = "Create Bitmap File";
-static constexpr DWORD WRITE_PIECE = 2000;
 
 enum FileNameMode { OVERWRITE = 0, NUMBERED = 1, NO_OUTPUT = 2 };
 
@@ -88,8 +88,8 @@ static bool write_file_body(HANDLE file, const BmpLayout& layout, const unsigned
     // Always at least one write, so an empty image is one empty write.
     DWORD done = 0;
     do {
-        DWORD piece = layout.image_size - done < WRITE_PIECE ? layout.image_size - done
-                                                             : WRITE_PIECE;
+        DWORD piece = layout.image_size - done < BMP_WRITE_PIECE ? layout.image_size - done
+                                                                 : BMP_WRITE_PIECE;
         if (!write_all(file, pixels + done, piece))
             return false;
         done += piece;
@@ -173,6 +173,11 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
     return 0;
 }
 
+// The save-file record without the fields Windows 2000 added: the common dialogs of Windows 95
+// and NT 4.0 refuse any other size.
+static constexpr DWORD SAVE_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+static_assert(SAVE_RECORD_SIZE == 76, "the save-file record of Windows 95");
+
 int choose_output_file(HWND dialog)
 {
     char name[OUTPUT_NAME_SIZE] = "*.bmp";
@@ -181,7 +186,7 @@ int choose_output_file(HWND dialog)
         name[sizeof name - 1] = '\0';
     }
     OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
+    ofn.lStructSize = SAVE_RECORD_SIZE;
     ofn.hwndOwner = dialog;
     ofn.lpstrFilter = "ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ(*.bmp)\0*.bmp\0";
     ofn.nFilterIndex = 1;

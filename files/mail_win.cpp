@@ -25,6 +25,7 @@ int launch_mail_sender()
                            settings.output_file_name))
         return -1;
     STARTUPINFOA startup = {};
+    static_assert(sizeof startup == 68, "the start-up record of every Win32 system");
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(module, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))

@@ -22,6 +22,7 @@ int choose_font(int selector, HWND dialog)
     LOGFONTA chosen = {};
     memcpy(&chosen, font, sizeof chosen);
     CHOOSEFONTA cf = {};
+    static_assert(sizeof cf == 60, "the font-dialog record of every Win32 system");
     cf.lStructSize = sizeof cf;
     cf.hwndOwner = main_window;
     cf.lpLogFont = &chosen;

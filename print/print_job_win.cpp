@@ -2,6 +2,7 @@
 // layout, a one-pixel frame, the title and the time stamp.
 #include "print/print_job_win.h"
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include "app/shell_win.h"
@@ -44,7 +45,7 @@ static HDC create_printer_dc()
     return dc;
 }
 
-// Objects of the scratch preparation. Nothing drawn here reaches the page.
+// Objects of the scratch preparation; nothing of them reaches the page.
 struct Scratch {
     HWND window = NULL;
     HDC window_dc = NULL;
@@ -52,13 +53,10 @@ struct Scratch {
     HDC dc = NULL;
     HBITMAP bitmap = NULL;
     HGDIOBJ dc_default = NULL;
-    HGLOBAL dib = NULL;
 };
 
 static void release_scratch(Scratch& s)
 {
-    if (s.dib)
-        GlobalFree(s.dib);
     if (s.dc) {
         if (s.dc_default)
             SelectObject(s.dc, s.dc_default);
@@ -74,17 +72,19 @@ static void release_scratch(Scratch& s)
 }
 
 // 0 ready; -1 "B TO D2"; -6 "SET BLT MD" or "SET BRS ORG". On failure `s` is already released.
-static int prepare_scratch(Scratch& s, HDC printer, HGLOBAL image_dib)
+// The scratch objects are made and set up, so that a printer or a memory shortage that cannot
+// take them fails as it always has; but nothing ever reads the scratch bitmap, so it is neither
+// converted to a DIB nor drawn into (at 3840 x 2160 those two took about 80 ms in every band).
+static int prepare_scratch(Scratch& s, HDC printer)
 {
     s.window = capture_active_window ? capture_target : main_window;
     s.window_dc = GetDC(s.window);
     s.window_mem_dc = CreateCompatibleDC(s.window_dc);
     s.dc = CreateCompatibleDC(printer);
-    s.bitmap = CreateCompatibleBitmap(s.dc, capture_width, capture_height);
+    s.bitmap = s.dc ? CreateCompatibleBitmap(s.dc, capture_width, capture_height) : NULL;
     s.dc_default = s.bitmap ? SelectObject(s.dc, s.bitmap) : NULL;
-    s.dib = bitmap_to_dib(s.bitmap, NULL);
     int result = 0;
-    if (!s.dib) {
+    if (!s.bitmap) {
         show_step_error(EXPAND_FAILED, "B TO D2");
         result = -1;
     } else if (!SetStretchBltMode(s.dc, HALFTONE)) {
@@ -94,15 +94,9 @@ static int prepare_scratch(Scratch& s, HDC printer, HGLOBAL image_dib)
         show_step_error(EXPAND_FAILED, "SET BRS ORG");
         result = -6;
     }
-    if (result != 0) {
+    if (result != 0)
         release_scratch(s);
-        return result;
-    }
-    auto* info = static_cast<BITMAPINFO*>(GlobalLock(image_dib));
-    StretchDIBits(s.dc, 0, 0, capture_width, capture_height, 0, 0, capture_width,
-                  capture_height, dib_bits(info), info, DIB_PAL_COLORS, SRCCOPY);
-    GlobalUnlock(image_dib);
-    return 0;
+    return result;
 }
 
 // The clipboard image as a DIB; the clipboard is left open either way. NULL after "B TO D1".
@@ -176,8 +170,11 @@ static void draw_page(HDC dc, HGLOBAL image_dib, int16_t page_width, int16_t pag
 
 static bool start_document(HDC dc)
 {
+    // The record as Windows NT 3.51 knows it: the data type and flags that Windows 95 and
+    // NT 4.0 added stay unset here, and those systems take the shorter record.
     DOCINFOA doc = {};
-    doc.cbSize = sizeof doc;
+    static_assert(offsetof(DOCINFOA, lpszDatatype) == 12, "the first three fields");
+    doc.cbSize = offsetof(DOCINFOA, lpszDatatype);
     doc.lpszDocName = DOCUMENT_NAME;
     return StartDocA(dc, &doc) > 0;
 }
@@ -210,7 +207,7 @@ int print_image()
     HGLOBAL image_dib = clipboard_image_dib();
     if (image_dib) {
         Scratch scratch;
-        result = prepare_scratch(scratch, dc, image_dib);
+        result = prepare_scratch(scratch, dc);
         if (result == 0) {
             draw_page(dc, image_dib, page_width, page_height);
             release_scratch(scratch);
@@ -265,7 +262,7 @@ static int print_bands(HDC dc, HGLOBAL image_dib, int16_t page_width, int16_t pa
     }
     while (!IsRectEmpty(&band)) {
         Scratch scratch;
-        if (prepare_scratch(scratch, dc, image_dib) != 0)
+        if (prepare_scratch(scratch, dc) != 0)
             return -6;
         draw_page(dc, image_dib, page_width, page_height);
         release_scratch(scratch);

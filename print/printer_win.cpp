@@ -11,6 +11,8 @@
 #include "settings/settings_win.h"
 
 static const char SAVE_FAILED_TEXT[] = "プリンター情報が保存できません";
+// The print-dialog record of every Win32 system (byte-packed in 32-bit programs).
+static_assert(sizeof(PRINTDLGA) == 66, "the print-dialog record");
 
 // Copies from a movable block without reading past its end, whatever the block claims.
 template <typename Store>

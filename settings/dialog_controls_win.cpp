@@ -41,9 +41,19 @@ int32_t dlg_checked(HWND dlg, int id)
 
 void fill_combo(HWND dlg, int id, const char* const* items, size_t count)
 {
+    // Redraw is switched on the list itself, and only for a shown one: turning it back on
+    // makes a window visible, which would show a list the dialog keeps hidden.
+    HWND combo = GetDlgItem(dlg, id);
+    bool shown = combo && IsWindowVisible(combo);
+    if (shown)
+        SendMessageA(combo, WM_SETREDRAW, FALSE, 0);
     SendDlgItemMessageA(dlg, id, CB_RESETCONTENT, 0, 0);
     for (size_t i = 0; i < count; i++)
         SendDlgItemMessageA(dlg, id, CB_ADDSTRING, 0, (LPARAM)items[i]);
+    if (shown) {
+        SendMessageA(combo, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(combo, NULL, TRUE);
+    }
 }
 
 int32_t combo_index(HWND dlg, int id)

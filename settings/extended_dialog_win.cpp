@@ -197,12 +197,9 @@ static bool hint_time_shown()
 
 static void fill_lists(HWND dlg)
 {
-    SendMessageA(dlg, WM_SETREDRAW, FALSE, 0);
     for (const ComboField& c : COMBOS)
         fill_combo(dlg, c.id, c.items, c.count);
     fill_combo(dlg, HINT_TIME_COMBO.id, HINT_TIME_COMBO.items, HINT_TIME_COMBO.count);
-    SendMessageA(dlg, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(dlg, NULL, TRUE);
 }
 
 static INT_PTR on_init(HWND dlg)

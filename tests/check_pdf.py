@@ -12,18 +12,25 @@ printer pixels. Expectation lines (coordinates in pixels from the page's top-lef
   light X Y RADIUS         every pixel within the square around X,Y is lighter than 200
   ink X0 Y0 X1 Y1          some pixel of the rectangle is darker than 110 (text, lines)
   blank X0 Y0 X1 Y1        no pixel of the rectangle is darker than 110
+  crisp                    render without smoothing, so one-pixel lines and edges stay where
+                           they are drawn (anywhere in the file; applies to the whole page)
+  inkbox R G B X0 Y0 X1 Y1 W H
+                           the pixels of this colour (within 20 per channel) all lie inside the
+                           rectangle and span at least W by H pixels (a text in its own colour)
 
 Texts are checked by their ink: under code page 932 Wine embeds its fonts without a Unicode
 map, so pdftotext cannot read them back.
 """
+import re
 import subprocess
 import sys
 
 DPI = 300
 
 
-def render(pdf):
-    ppm = subprocess.run(['pdftoppm', '-r', str(DPI), '-f', '1', '-l', '1', pdf],
+def render(pdf, crisp):
+    smoothing = ['-aa', 'no', '-aaVector', 'no'] if crisp else []
+    ppm = subprocess.run(['pdftoppm', '-r', str(DPI), '-f', '1', '-l', '1'] + smoothing + [pdf],
                          check=True, capture_output=True).stdout
     # P6 header: magic, width, height, maxval, each followed by whitespace.
     fields, pos = [], 0
@@ -40,7 +47,8 @@ def render(pdf):
 
 def main():
     pdf, expect = sys.argv[1], sys.argv[2]
-    width, height, pixels = render(pdf)
+    lines = open(expect, encoding='utf-8').read().splitlines()
+    width, height, pixels = render(pdf, any(l.split() == ['crisp'] for l in lines))
 
     def px(x, y):
         if not (0 <= x < width and 0 <= y < height):
@@ -62,8 +70,22 @@ def main():
                     return (x, y)
         return None
 
+    def ink_box(colour):
+        # One pass of the regular-expression engine over the whole page, every byte offset
+        # tried; only offsets at a pixel's start count.
+        cls = b''.join(b'[\\x%02x-\\x%02x]' % (max(0, c - 20), min(255, c + 20)) for c in colour)
+        box = None
+        for m in re.finditer(b'(?=' + cls + b')', pixels):
+            at = m.start()
+            if at % 3:
+                continue
+            x, y = (at // 3) % width, (at // 3) // width
+            box = (x, y, x, y) if box is None else (
+                min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+        return box
+
     failed = 0
-    for line in open(expect, encoding='utf-8'):
+    for line in lines:
         parts = line.split()
         if not parts:
             continue
@@ -87,6 +109,12 @@ def main():
         elif kind in ('ink', 'blank'):
             found = any_ink(*map(int, args))
             ok, got = (found is not None) == (kind == 'ink'), found
+        elif kind == 'inkbox':
+            r, g, b, x0, y0, x1, y1, w, h = map(int, args)
+            box = ink_box((r, g, b))
+            ok = (box is not None and box[0] >= x0 and box[1] >= y0 and box[2] <= x1 and
+                  box[3] <= y1 and box[2] - box[0] + 1 >= w and box[3] - box[1] + 1 >= h)
+            got = box
         else:
             continue
         if not ok:

@@ -7,7 +7,9 @@
 
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/shell_win.h"
 #include "capture/capture_win.h"
@@ -15,6 +17,7 @@
 #include "files/bmp_loader_win.h"
 #include "files/bmp_writer_win.h"
 #include "settings/settings.h"
+#include "tests/module/import_hook_win.h"
 #include "tests/module/module_harness_win.h"
 #include "tests/system/harness_win.h"
 
@@ -207,29 +210,195 @@ TEST_F(BmpFiles, ScreenSizedCaptureRoundTrips)
     DeleteObject(loaded);
 }
 
-// The pixels go out in pieces: image sizes just below, at and just above a multiple of the
-// piece give whole files, nothing missing at the end and nothing written twice.
+namespace {
+
+// What the writer asks of the file system, seen through its imports: every write with its
+// size, and the flush and close of the file written. A budget makes the disk "fill up": the
+// write that crosses it stores only the bytes up to it and fails as a full disk does.
+struct FileCalls {
+    std::vector<DWORD> writes;
+    std::vector<std::string> events;  // "write", "flush", "close" on the written file
+    HANDLE file = NULL;
+    long long budget = -1;  // bytes the disk still takes; -1 no limit
+    long long stored = 0;
+};
+FileCalls* calls = nullptr;
+ImportHook* write_hook = nullptr;
+ImportHook* flush_hook = nullptr;
+ImportHook* close_hook = nullptr;
+
+BOOL WINAPI counting_write(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                           LPOVERLAPPED overlapped)
+{
+    auto real = reinterpret_cast<decltype(&WriteFile)>(write_hook->original);
+    calls->writes.push_back(size);
+    calls->events.push_back("write");
+    calls->file = file;
+    if (calls->budget >= 0 && calls->stored + size > calls->budget) {
+        DWORD part = (DWORD)(calls->budget - calls->stored);
+        DWORD done = 0;
+        real(file, data, part, &done, overlapped);
+        calls->stored += done;
+        if (written)
+            *written = done;
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    BOOL ok = real(file, data, size, written, overlapped);
+    calls->stored += size;
+    return ok;
+}
+
+BOOL WINAPI counting_flush(HANDLE file)
+{
+    if (file == calls->file)
+        calls->events.push_back("flush");
+    return reinterpret_cast<decltype(&FlushFileBuffers)>(flush_hook->original)(file);
+}
+
+BOOL WINAPI counting_close(HANDLE handle)
+{
+    if (handle == calls->file)
+        calls->events.push_back("close");
+    return reinterpret_cast<decltype(&CloseHandle)>(close_hook->original)(handle);
+}
+
+// While it lives, the writer's file calls go through the functions above.
+struct WatchedFileCalls {
+    FileCalls log;
+    ImportHook write{"kernel32.dll", "WriteFile", (void*)counting_write};
+    ImportHook flush{"kernel32.dll", "FlushFileBuffers", (void*)counting_flush};
+    ImportHook close{"kernel32.dll", "CloseHandle", (void*)counting_close};
+    explicit WatchedFileCalls(long long budget = -1)
+    {
+        log.budget = budget;
+        calls = &log;
+        write_hook = &write;
+        flush_hook = &flush;
+        close_hook = &close;
+    }
+    ~WatchedFileCalls() { calls = nullptr; }
+    bool hooked() const { return write.original && flush.original && close.original; }
+};
+
+// The rows of `bitmap` as the file must hold them: bottom-up at `bits` per pixel, in a buffer
+// of the file's image size whose bytes after the rows are zero.
+Bytes expected_pixels(HBITMAP bitmap, int w, int h, int bits, size_t image_size)
+{
+    Bytes pixels(image_size, 0);
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD table[256 + 3];
+    } bi = {};
+    bi.header = {sizeof(BITMAPINFOHEADER), w, h, 1, (WORD)bits, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(NULL);
+    GetDIBits(screen, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi),
+              DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    return pixels;
+}
+
+}  // namespace
+
+// The pixels go out in pieces of BMP_WRITE_PIECE: image sizes just below, at and just above a
+// piece, and over several, give whole files in the fewest writes, nothing missing at the end and
+// nothing written twice.
 TEST_F(BmpFiles, PixelsEndingAtAnyPointOfAPieceAreWrittenWhole)
 {
-    // 32 bits, 8 pixels wide: the image size is 32 bytes per row.
-    for (int h : {1999, 2000, 2001, 4000}) {
-        SCOPED_TRACE(h);
-        HBITMAP bitmap = quadrant_bitmap(32, ANY_COLOURS, 8, h);
-        std::string name = dir + "\\rows" + std::to_string(h) + ".bmp";
-        ASSERT_EQ(write(name, bitmap), 0);
-        DeleteObject(bitmap);
+    const struct {
+        int source_bits, file_bits, w, h, offset;
+    } cases[] = {
+        // 32 bits, 256 pixels wide: 1,024 bytes a row, a piece every 1,024 rows.
+        {32, 32, 256, 1023, 66},
+        {32, 32, 256, 1024, 66},
+        {32, 32, 256, 1025, 66},
+        {32, 32, 256, 2560, 66},
+        // 8 bits, 8 pixels wide: 8 bytes a row, so the piece is missed by 8 bytes either way.
+        {4, 8, 8, (int)BMP_WRITE_PIECE / 8 - 1, 1078},
+        {4, 8, 8, (int)BMP_WRITE_PIECE / 8 + 1, 1078},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.file_bits) + " bits, height " + std::to_string(c.h));
+        HBITMAP bitmap = quadrant_bitmap(c.source_bits, PURE_COLOURS, c.w, c.h);
+        size_t image_size = (size_t)(c.w + 7) / 8 * c.file_bits * c.h;
+        std::string name = dir + "\\rows" + std::to_string(c.h) + ".bmp";
+        std::vector<DWORD> writes;
+        {
+            WatchedFileCalls watched;
+            ASSERT_TRUE(watched.hooked());
+            ASSERT_EQ(write(name, bitmap), 0);
+            writes = watched.log.writes;
+        }
         Bytes file = read_file(name);
-        ASSERT_GE(file.size(), 54u);
-        EXPECT_EQ(i32_at(file, 34), 32 * h);
+        ASSERT_EQ(file.size(), c.offset + image_size);
         EXPECT_EQ((size_t)i32_at(file, 2), file.size());
-        EXPECT_EQ((size_t)i32_at(file, 10) + 32 * h, file.size());
-        HBITMAP loaded = load(name);
-        ASSERT_TRUE(loaded);
-        EXPECT_EQ(pixel_at(loaded, 0, 0), ANY_COLOURS[0]);
-        EXPECT_EQ(pixel_at(loaded, 7, h - 1), ANY_COLOURS[3]);
-        DeleteObject(loaded);
+        EXPECT_EQ(i32_at(file, 10), c.offset);
+        EXPECT_EQ((size_t)i32_at(file, 34), image_size);
+        EXPECT_TRUE(Bytes(file.begin() + c.offset, file.end()) ==
+                    expected_pixels(bitmap, c.w, c.h, c.file_bits, image_size));
+        DeleteObject(bitmap);
+
+        // The file header, the info header with its table or masks, then the pieces.
+        std::vector<DWORD> want = {14, (DWORD)c.offset - 14};
+        for (size_t done = 0; done < image_size; done += BMP_WRITE_PIECE)
+            want.push_back((DWORD)std::min<size_t>(BMP_WRITE_PIECE, image_size - done));
+        EXPECT_EQ(writes, want);
     }
     EXPECT_TRUE(boxes.texts().empty());
+}
+
+// The file is on disk when the writer reports it written: flushed after the last write, then
+// closed.
+TEST_F(BmpFiles, FileIsFlushedAfterTheLastWriteBeforeItIsClosed)
+{
+    HBITMAP bitmap = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
+    std::vector<std::string> events;
+    {
+        WatchedFileCalls watched;
+        ASSERT_TRUE(watched.hooked());
+        ASSERT_EQ(write(dir + "\\flushed.bmp", bitmap), 0);
+        events = watched.log.events;
+    }
+    DeleteObject(bitmap);
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[events.size() - 3], "write");
+    EXPECT_EQ(events[events.size() - 2], "flush");
+    EXPECT_EQ(events.back(), "close");
+}
+
+// A disk that fills up while the file is written: the box, -1, and the file stays on disk with
+// exactly the bytes that were stored, whether the failing write is a header's or a piece's.
+TEST_F(BmpFiles, FailedWriteLeavesWhatWasWrittenOnDisk)
+{
+    HBITMAP bitmap = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
+    ASSERT_EQ(write(dir + "\\whole.bmp", bitmap), 0);
+    Bytes whole = read_file(dir + "\\whole.bmp");
+    ASSERT_EQ(whole.size(), 66u + 256 * 4 * 2560);
+    for (long long budget : {10LL, 60LL, 66LL + BMP_WRITE_PIECE + BMP_WRITE_PIECE / 2}) {
+        SCOPED_TRACE(budget);
+        std::string name = dir + "\\part" + std::to_string(budget) + ".bmp";
+        size_t writes_made;
+        {
+            WatchedFileCalls watched(budget);
+            ASSERT_TRUE(watched.hooked());
+            EXPECT_EQ(write(name, bitmap), -1);
+            writes_made = watched.log.writes.size();
+            // Nothing is written after the write that failed.
+            EXPECT_EQ(watched.log.stored, budget);
+            EXPECT_EQ(watched.log.events.back(), "close");
+        }
+        EXPECT_EQ(writes_made, budget < 14 ? 1u : budget < 66 ? 2u : 4u);
+        Bytes part = read_file(name);
+        ASSERT_EQ(part.size(), (size_t)budget);
+        EXPECT_TRUE(Bytes(whole.begin(), whole.begin() + budget) == part);
+        std::vector<std::string> texts = boxes.texts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_TRUE(box_says(texts[0], "ファイル出力ができません", "Create Bitmap File"))
+            << texts[0];
+        EXPECT_NE(texts[0].find("(ERR=112)"), std::string::npos) << texts[0];
+        boxes.clear();
+    }
+    DeleteObject(bitmap);
 }
 
 TEST_F(BmpFiles, NoOutputAndUnknownModesCreateNothing)

@@ -355,6 +355,23 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
     EXPECT_TRUE(k.close());
 }
 
+TEST(DdeServer, ExitAfterOutputEndsTheProgramAfterACopyItAskedFor)
+{
+    std::string dir = fresh_work_dir("dde-exit-after");
+    Bytes ini = output_settings(dir, 1, 0, 1);
+    put_i32(ini, 5884, 1);  // exit_after_print
+    write_file(ini_path(dir), ini);
+    Kavrel k(dir);
+    ASSERT_TRUE(k.main_window());
+    DdeClient client;
+    ASSERT_TRUE(client.connect());
+    expect_accepted(client.execute("[PRINTALLSCREEN]"));
+    DWORD code = 1;
+    EXPECT_TRUE(k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
+    EXPECT_EQ(code, 0u);
+    expect_screen_sized(read_file(out_bmp(dir)));
+}
+
 TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
 {
     std::string dir = fresh_work_dir("dde-conversations");

@@ -4,81 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <string>
 #include <vector>
 
 #include "tests/system/harness_win.h"
+#include "tests/system/outside_win.h"
 
 namespace {
 
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
-constexpr int DROP_TIMEOUT_MS = 20000;
-
-// The Linux path Wine maps a Windows path to ("" when there is none).
-std::string unix_path(const std::string& windows_path)
-{
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    auto to_unix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!to_unix)
-        return "";
-    wchar_t wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, windows_path.c_str(), -1, wide, MAX_PATH))
-        return "";
-    char* path = to_unix(wide);
-    if (!path)
-        return "";
-    std::string result = path;
-    HeapFree(GetProcessHeap(), 0, path);
-    return result;
-}
-
-std::string first_line(const Bytes& data)
-{
-    std::string text(data.begin(), data.end());
-    return text.substr(0, text.find('\n'));
-}
-
-// Drags `files` from outside Wine onto the middle of `target` and drops them. How the drag
-// source saw the drop end: "finished" when Wine took it; anything else says what went wrong.
-std::string drop_files(HWND target, const std::vector<std::string>& files,
-                       const std::string& work_dir)
-{
-    static int drops;
-    const char* script = getenv("KAVREL_XDND_DROP");
-    if (!script || !*script)
-        return "KAVREL_XDND_DROP is not set (run under scripts/wine-session.sh)";
-    RECT rc;
-    GetWindowRect(target, &rc);
-    std::string result = work_dir + "\\drop" + std::to_string(++drops) + ".txt";
-    DeleteFileA(result.c_str());
-    // start.exe /unix runs a Linux program with the words of the command line as its
-    // arguments. Started straight from this process instead, the program ran, but this
-    // process's later messages sent to the program's windows never came back.
-    std::string cmd = "start.exe /unix /usr/bin/python3 \"" + std::string(script) + "\" " +
-                      std::to_string((rc.left + rc.right) / 2) + " " +
-                      std::to_string((rc.top + rc.bottom) / 2) + " \"" + unix_path(result) + "\"";
-    for (const std::string& f : files)
-        cmd += " \"" + unix_path(f) + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return "the drag source did not start: error " + std::to_string(GetLastError());
-    // start.exe ends once the drag source has begun; its result file says when it is done.
-    WaitForSingleObject(pi.hProcess, DROP_TIMEOUT_MS);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    DWORD start = GetTickCount();
-    while (!file_exists(result)) {
-        if (GetTickCount() - start > (DWORD)DROP_TIMEOUT_MS)
-            return "the drag source gave no result";
-        pump_messages(50);
-    }
-    return first_line(read_file(result));
-}
 
 // A bottom-up 24-bit BMP file of a pattern that differs from one seed to the next.
 Bytes pattern_bmp(int width, int height, int seed)

@@ -262,6 +262,371 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     EXPECT_TRUE(s.k.close());
 }
 
+namespace {
+
+// The settings file held open without sharing, as another program may hold it.
+struct HeldFile {
+    HANDLE handle;
+    explicit HeldFile(const std::string& path)
+        : handle(CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL))
+    {
+    }
+    ~HeldFile() { release(); }
+    void release()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+    }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+};
+
+int scroll_pos(HWND dlg, int bar)
+{
+    return (int)SendDlgItemMessageA(dlg, bar, SBM_GETPOS, 0, 0);
+}
+
+// What SETTING shows and stores: every field a value of its own, so that two controls swapped
+// show or store the wrong one.
+struct BasicValues {
+    int proportional, top, left, invert, black, binarize, threshold, brightness, red, green, blue;
+};
+
+void put_basic(Bytes& ini, const BasicValues& v)
+{
+    put_i32(ini, AT(proportional_print), v.proportional);
+    put_i32(ini, AT(fit_to_paper), !v.proportional);
+    put_i32(ini, AT(punch_margin_top), v.top);
+    put_i32(ini, AT(punch_margin_left), v.left);
+    put_i32(ini, AT(invert_image), v.invert);
+    put_i32(ini, AT(black_emphasis), v.black);
+    put_i32(ini, AT(binarize), v.binarize);
+    put_i32(ini, AT(binarize_threshold), v.threshold);
+    put_i32(ini, AT(brightness), v.brightness);
+    put_i32(ini, AT(red_level), v.red);
+    put_i32(ini, AT(green_level), v.green);
+    put_i32(ini, AT(blue_level), v.blue);
+}
+
+void expect_basic_shown(HWND dlg, const BasicValues& v)
+{
+    EXPECT_EQ(is_checked(dlg, IDC_BASIC_PROPORTIONAL), v.proportional == 1);
+    EXPECT_EQ(is_checked(dlg, IDC_BASIC_FIT_TO_PAPER), v.proportional != 1);
+    EXPECT_EQ(control_text(dlg, IDC_BASIC_MARGIN_TOP), std::to_string(v.top));
+    EXPECT_EQ(control_text(dlg, IDC_BASIC_MARGIN_LEFT), std::to_string(v.left));
+    EXPECT_EQ(is_checked(dlg, IDC_BASIC_INVERT), v.invert == 1);
+    EXPECT_EQ(is_checked(dlg, IDC_BASIC_BLACK_EMPHASIS), v.black == 1);
+    EXPECT_EQ(is_checked(dlg, IDC_BASIC_BINARIZE), v.binarize == 1);
+    EXPECT_EQ(scroll_pos(dlg, IDC_BASIC_THRESHOLD), v.threshold);
+    const struct {
+        int bar, text, value;
+    } bars[] = {{IDC_BASIC_BRIGHTNESS, IDC_BASIC_BRIGHTNESS_VALUE, v.brightness},
+                {IDC_BASIC_RED, IDC_BASIC_RED_VALUE, v.red},
+                {IDC_BASIC_GREEN, IDC_BASIC_GREEN_VALUE, v.green},
+                {IDC_BASIC_BLUE, IDC_BASIC_BLUE_VALUE, v.blue}};
+    for (const auto& b : bars) {
+        EXPECT_EQ(scroll_pos(dlg, b.bar), b.value + 255) << "bar " << b.bar;
+        EXPECT_EQ(control_text(dlg, b.text), std::to_string(b.value)) << "text " << b.text;
+    }
+}
+
+void set_check(HWND dlg, int id, int value)
+{
+    if (is_checked(dlg, id) != (value == 1))
+        click(dlg, id);
+}
+
+void enter_basic(HWND dlg, const BasicValues& v)
+{
+    click(dlg, v.proportional ? IDC_BASIC_PROPORTIONAL : IDC_BASIC_FIT_TO_PAPER);
+    set_control_text(dlg, IDC_BASIC_MARGIN_TOP, std::to_string(v.top));
+    set_control_text(dlg, IDC_BASIC_MARGIN_LEFT, std::to_string(v.left));
+    set_check(dlg, IDC_BASIC_INVERT, v.invert);
+    set_check(dlg, IDC_BASIC_BLACK_EMPHASIS, v.black);
+    set_check(dlg, IDC_BASIC_BINARIZE, v.binarize);
+    scroll(dlg, IDC_BASIC_THRESHOLD, SB_THUMBPOSITION, v.threshold);
+    scroll(dlg, IDC_BASIC_BRIGHTNESS, SB_THUMBPOSITION, v.brightness + 255);
+    scroll(dlg, IDC_BASIC_RED, SB_THUMBPOSITION, v.red + 255);
+    scroll(dlg, IDC_BASIC_GREEN, SB_THUMBPOSITION, v.green + 255);
+    scroll(dlg, IDC_BASIC_BLUE, SB_THUMBPOSITION, v.blue + 255);
+    pump_messages(200);
+}
+
+void expect_basic_stored(const Bytes& ini, const BasicValues& v)
+{
+    EXPECT_EQ(i32_at(ini, AT(proportional_print)), v.proportional);
+    EXPECT_EQ(i32_at(ini, AT(fit_to_paper)), !v.proportional);
+    EXPECT_EQ(i32_at(ini, AT(punch_margin_top)), v.top);
+    EXPECT_EQ(i32_at(ini, AT(punch_margin_left)), v.left);
+    EXPECT_EQ(i32_at(ini, AT(invert_image)), v.invert);
+    EXPECT_EQ(i32_at(ini, AT(black_emphasis)), v.black);
+    EXPECT_EQ(i32_at(ini, AT(binarize)), v.binarize);
+    EXPECT_EQ(i32_at(ini, AT(binarize_threshold)), v.threshold);
+    EXPECT_EQ(i32_at(ini, AT(brightness)), v.brightness);
+    EXPECT_EQ(i32_at(ini, AT(red_level)), v.red);
+    EXPECT_EQ(i32_at(ini, AT(green_level)), v.green);
+    EXPECT_EQ(i32_at(ini, AT(blue_level)), v.blue);
+}
+
+void right_click_middle_of_screen()
+{
+    INPUT in[3] = {};
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dx = in[0].mi.dy = 32768;
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    pump_messages(300);
+    SendInput(2, &in[1], sizeof(INPUT));
+}
+
+const char CANNOT_SAVE[] = "ユーザー情報が出力できません";
+
+}  // namespace
+
+TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
+{
+    const BasicValues first{1, 11, 22, 1, 0, 0, 33, 44, -55, 66, -77};
+    const BasicValues second{0, 101, -102, 0, 1, 0, 93, -104, 105, -106, 107};
+    const BasicValues third{1, 7, 8, 0, 0, 1, 9, 10, -11, 12, -13};
+    Bytes start = default_settings_file();
+    put_basic(start, first);
+    for (size_t i = 0; i < 52; i++)
+        start[AT(reserved_d16) + i] = (unsigned char)(0xA0 + i);
+    Session s("basic-every-control", start);
+    HWND dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
+    ASSERT_TRUE(dlg);
+    {
+        SCOPED_TRACE("shown from the first values");
+        expect_basic_shown(dlg, first);
+    }
+    enter_basic(dlg, second);
+    Bytes before = s.ini();
+    click(dlg, IDOK);
+    ASSERT_TRUE(wait_gone(dlg));
+    Bytes ini = wait_saved(s, before);
+    {
+        SCOPED_TRACE("stored from the second values");
+        expect_basic_stored(ini, second);
+    }
+    EXPECT_TRUE(std::equal(&ini[AT(reserved_d16)], &ini[AT(reserved_d16)] + 52,
+                           &start[AT(reserved_d16)]))
+        << "the reserved bytes were not kept";
+
+    dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
+    ASSERT_TRUE(dlg);
+    {
+        SCOPED_TRACE("shown from the second values");
+        expect_basic_shown(dlg, second);
+    }
+    enter_basic(dlg, third);
+    // Another program changes the file while the dialog is open: OK reads it again first.
+    Bytes other = s.ini();
+    put_i32(other, AT(output_device), 2);
+    put_i32(other, AT(auto_hour), 17);
+    put_i32(other, AT(brightness), 200);
+    write_file(ini_path(s.dir), other);
+    click(dlg, IDOK);
+    ASSERT_TRUE(wait_gone(dlg));
+    ini = wait_saved(s, other);
+    {
+        SCOPED_TRACE("stored from the third values");
+        expect_basic_stored(ini, third);
+    }
+    EXPECT_EQ(i32_at(ini, AT(output_device)), 2) << "the other program's change was lost";
+    EXPECT_EQ(i32_at(ini, AT(auto_hour)), 17) << "the other program's change was lost";
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(ExtendedSettings, HiddenOptionsKeepTheirStoredValuesAndTheHintTimeIsTheWindows95FamilysOnly)
+{
+    Bytes start = default_settings_file();
+    put_i32(start, AT(file_compression), 1);
+    put_i32(start, AT(write_sysinfo), 1);
+    put_i32(start, AT(hint_close_time), 2);
+    Session s("extended-hidden", start);
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    const bool nt = version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
+    ASSERT_TRUE(dlg);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_FILE_COMPRESSION)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_WRITE_SYSINFO)));
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_HINT_TIME)) != 0, !nt);
+    EXPECT_EQ(IsWindowVisible(GetDlgItem(dlg, IDC_EXT_HINT_TIME_LABEL)) != 0, !nt);
+    if (!nt) {
+        EXPECT_EQ(selected_item(dlg, IDC_EXT_HINT_TIME), 2);
+        select_item(dlg, IDC_EXT_HINT_TIME, 1);
+    }
+    click(dlg, IDC_EXT_PRINT_TITLE);  // something to save
+    Bytes before = s.ini();
+    click(dlg, IDOK);
+    ASSERT_TRUE(wait_gone(dlg));
+    Bytes ini = wait_saved(s, before);
+    EXPECT_EQ(i32_at(ini, AT(print_title)), 1);
+    EXPECT_EQ(i32_at(ini, AT(file_compression)), 1);
+    EXPECT_EQ(i32_at(ini, AT(write_sysinfo)), 1);
+    EXPECT_EQ(i32_at(ini, AT(hint_close_time)), nt ? 2 : 1)
+        << (nt ? "changed on NT" : "not taken on the Windows 95 family");
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(ExtendedSettings, PickAreaSavesTheFirstGroupAndTheHiddenOptionsButNoAutomaticOutput)
+{
+    Bytes start = default_settings_file();
+    put_i32(start, AT(auto_hour), 5);
+    put_i32(start, AT(auto_minute), 6);
+    put_i32(start, AT(auto_interval_minutes), 40);
+    put_i32(start, AT(auto_after_start_minutes), 50);
+    put_i32(start, AT(auto_full_screen), 1);
+    put_i32(start, AT(write_sysinfo), 1);
+    Session s("extended-pick-area", start);
+    HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
+    ASSERT_TRUE(dlg);
+    // The first group.
+    click(dlg, IDC_EXT_PRINT_TITLE);
+    select_item(dlg, IDC_EXT_TITLE_POSITION, 4);
+    set_control_text(dlg, IDC_EXT_TITLE_TEXT, "AREA");
+    click(dlg, IDC_EXT_PRINT_TIMESTAMP);
+    select_item(dlg, IDC_EXT_TIMESTAMP_POSITION, 3);
+    select_item(dlg, IDC_EXT_PROCESSING_SPEED, 1);
+    click(dlg, IDC_EXT_CAPTURE_SOUND);
+    select_item(dlg, IDC_EXT_OUTPUT_DEVICE, 1);
+    select_item(dlg, IDC_EXT_FILE_NAME_MODE, 2);
+    click(dlg, IDC_EXT_HIGH_SPEED_SCAN);
+    click(dlg, IDC_EXT_USE_FIXED_AREA);
+    // An inverted area: not checked on this road.
+    set_control_text(dlg, IDC_EXT_AREA_LEFT, "300");
+    set_control_text(dlg, IDC_EXT_AREA_RIGHT, "200");
+    set_control_text(dlg, IDC_EXT_AREA_TOP, "60");
+    set_control_text(dlg, IDC_EXT_AREA_BOTTOM, "70");
+    // Then banding, and the automatic output, which this button does not take.
+    click(dlg, IDC_EXT_USE_BANDING);
+    click(dlg, IDC_EXT_AUTO_OUTPUT);
+    click(dlg, IDC_EXT_EXIT_AFTER_PRINT);
+    click(dlg, IDC_EXT_AUTO_ACTIVE_WINDOW);
+    click(dlg, IDC_EXT_AUTO_AT_TIME);
+    click(dlg, IDC_EXT_AUTO_INTERVAL);
+    click(dlg, IDC_EXT_AUTO_AFTER_START);
+    set_control_text(dlg, IDC_EXT_AUTO_HOUR, "21");
+    set_control_text(dlg, IDC_EXT_AUTO_MINUTE, "22");
+    set_control_text(dlg, IDC_EXT_INTERVAL_MINUTES, "23");
+    set_control_text(dlg, IDC_EXT_AFTER_START_MINUTES, "24");
+    Bytes before = s.ini();
+    click(dlg, IDC_EXT_PICK_AREA);
+    ASSERT_TRUE(wait_gone(dlg));
+    EXPECT_EQ(open_message_box(s.k, 500), (HWND)NULL) << "the area was checked";
+    Bytes ini = wait_saved(s, before);
+    EXPECT_EQ(i32_at(ini, AT(print_title)), 1);
+    EXPECT_EQ(i32_at(ini, AT(title_position)), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&ini[AT(title_text)])), "AREA");
+    EXPECT_EQ(i32_at(ini, AT(print_timestamp)), 1);
+    EXPECT_EQ(i32_at(ini, AT(timestamp_position)), 3);
+    EXPECT_EQ(i32_at(ini, AT(processing_speed)), 1);
+    EXPECT_EQ(i32_at(ini, AT(capture_sound)), 1);
+    EXPECT_EQ(i32_at(ini, AT(output_device)), 1);
+    EXPECT_EQ(i32_at(ini, AT(file_name_mode)), 2);
+    EXPECT_EQ(i32_at(ini, AT(high_speed_scan)), 1);
+    EXPECT_EQ(i32_at(ini, AT(use_fixed_area)), 1);
+    EXPECT_EQ(i32_at(ini, AT(area_left)), 300);
+    EXPECT_EQ(i32_at(ini, AT(area_right)), 200);
+    EXPECT_EQ(i32_at(ini, AT(area_top)), 60);
+    EXPECT_EQ(i32_at(ini, AT(area_bottom)), 70);
+    EXPECT_EQ(i32_at(ini, AT(use_banding)), 1);
+    EXPECT_EQ(i32_at(ini, AT(write_sysinfo)), 1);
+    // None of the automatic output.
+    for (size_t field : {AT(auto_output), AT(exit_after_print), AT(auto_active_window),
+                         AT(auto_at_time), AT(auto_interval), AT(auto_after_start)})
+        EXPECT_EQ(i32_at(ini, field), 0) << "at " << field;
+    EXPECT_EQ(i32_at(ini, AT(auto_full_screen)), 1);
+    EXPECT_EQ(i32_at(ini, AT(auto_hour)), 5);
+    EXPECT_EQ(i32_at(ini, AT(auto_minute)), 6);
+    EXPECT_EQ(i32_at(ini, AT(auto_interval_minutes)), 40);
+    EXPECT_EQ(i32_at(ini, AT(auto_after_start_minutes)), 50);
+    // The selection it hands over to; cancelled, it stores nothing more.
+    HWND area = NULL;
+    for (DWORD t = GetTickCount(); !area && GetTickCount() - t < 10000; pump_messages(50))
+        area = FindWindowA("MOUSEWIN", NULL);
+    ASSERT_TRUE(area) << "no area selection followed";
+    pump_messages(500);
+    right_click_middle_of_screen();
+    EXPECT_TRUE(wait_gone(area));
+    pump_messages(500);
+    EXPECT_EQ(s.ini(), ini);
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSurvive)
+{
+    Bytes start = default_settings_file();
+    put_i32(start, AT(window_show_cmd), SW_SHOWNORMAL);
+    Session s("settings-held", start);
+    HWND main = s.k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+    Bytes before = s.ini();
+    {
+        SCOPED_TRACE("extended settings, OK");
+        HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
+        ASSERT_TRUE(dlg);
+        click(dlg, IDC_EXT_PRINT_TITLE);
+        HeldFile held(ini_path(s.dir));
+        ASSERT_NE(held.handle, INVALID_HANDLE_VALUE);
+        click(dlg, IDOK);
+        EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
+        EXPECT_TRUE(wait_gone(dlg)) << "the dialog stayed";
+        held.release();
+        EXPECT_EQ(s.ini(), before) << "the file changed";
+    }
+    {
+        SCOPED_TRACE("printer setup, register");
+        HWND dlg = open_from_system_menu(s.k, CMD_PRINTER_SETUP, "プリンター設定");
+        ASSERT_TRUE(dlg);
+        HeldFile held(ini_path(s.dir));
+        click(dlg, IDOK);
+        EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
+        EXPECT_TRUE(wait_gone(dlg));
+        held.release();
+        EXPECT_EQ(s.ini(), before);
+    }
+    {
+        SCOPED_TRACE("basic settings, OK: it reads the file first");
+        HWND dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
+        ASSERT_TRUE(dlg);
+        click(dlg, IDC_BASIC_INVERT);
+        HeldFile held(ini_path(s.dir));
+        click(dlg, IDOK);
+        EXPECT_EQ(answer_box(s.k).rfind("ユーザー情報が取得できません\n<ERR=", 0), 0u);
+        pump_messages(300);
+        EXPECT_TRUE(IsWindowVisible(dlg)) << "the dialog closed";
+        held.release();
+        click(dlg, IDCANCEL);
+        EXPECT_TRUE(wait_gone(dlg));
+        EXPECT_EQ(s.ini(), before);
+    }
+    {
+        SCOPED_TRACE("into the tray");
+        HeldFile held(ini_path(s.dir));
+        PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
+        EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
+        held.release();
+        EXPECT_EQ(s.ini(), before);
+    }
+    EXPECT_FALSE(s.k.wait_exit(0)) << "the program ended";
+    // Still working, now in the tray: a dialog opens and saves once the file is free.
+    PostMessageA(main, WM_SYSCOMMAND, CMD_EXTENDED_SETTINGS, 0);
+    HWND dlg = wait_dialog_titled(s.k, EXTENDED_CAPTION);
+    ASSERT_TRUE(dlg);
+    click(dlg, IDOK);
+    ASSERT_TRUE(wait_gone(dlg));
+    EXPECT_EQ(answer_box(s.k, 1000), "");
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(s.k.wait_exit(START_TIMEOUT_MS));
+}
+
 TEST(ExtendedSettings, HelpOnAControlShowsItsLinesAndTheFastSettingClosesThem)
 {
     Bytes start = default_settings_file();

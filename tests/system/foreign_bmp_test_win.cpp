@@ -1,0 +1,156 @@
+// BMP files written by other programs (tests/make_bmps.py): every coding the system decodes is
+// dropped on the real program, output to a file and a page, and the file compared with what the
+// drawing means; damaged files are refused with a box and nothing more.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/system/harness_win.h"
+#include "tests/system/outside_win.h"
+
+namespace {
+
+constexpr int OUTPUT_TIMEOUT_MS = 20000;
+
+// NAME.rgb of tests/make_bmps.py: the pixels as the file means them, rows from the top.
+struct Meant {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+};
+
+Meant read_meant(const std::string& path)
+{
+    Bytes data = read_file(path);
+    std::istringstream in(std::string(data.begin(), data.end()));
+    Meant m;
+    in >> m.width >> m.height;
+    std::string hex;
+    while (in >> hex) {
+        unsigned v = (unsigned)strtoul(hex.c_str(), nullptr, 16);
+        m.pixels.push_back(RGB(v >> 16, (v >> 8) & 255, v & 255));
+    }
+    return m;
+}
+
+int channel_gap(COLORREF a, COLORREF b)
+{
+    int gap = 0;
+    for (int shift : {0, 8, 16})
+        gap = std::max(gap, abs((int)((a >> shift) & 255) - (int)((b >> shift) & 255)));
+    return gap;
+}
+
+void expect_meant(const Bytes& out, const Meant& m, int tolerance)
+{
+    ASSERT_GE(out.size(), 54u) << "no output file";
+    ASSERT_EQ((int)m.pixels.size(), m.width * m.height) << "the .rgb file is short";
+    ASSERT_EQ(i32_at(out, 18), m.width);
+    ASSERT_EQ(i32_at(out, 22), m.height) << "written bottom-up, whatever the input";
+    int wrong = 0;
+    for (int y = 0; y < m.height; y++)
+        for (int x = 0; x < m.width; x++) {
+            COLORREF want = m.pixels[y * m.width + x], got = bmp_pixel(out, x, y);
+            if (channel_gap(got, want) > tolerance && wrong++ < 3)
+                ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << got
+                              << " instead of " << want;
+        }
+    EXPECT_EQ(wrong, 0) << "pixels that differ";
+}
+
+std::string numbered_output(const std::string& dir, int n)
+{
+    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
+}
+
+std::vector<std::string> words(const std::string& text)
+{
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+}  // namespace
+
+TEST(ForeignBmp, EveryCodingOtherProgramsWriteIsOutputAsItsPixelsMean)
+{
+    std::string dir = fresh_work_dir("foreign-bmp");
+    std::string made;
+    ASSERT_EQ(run_linux(dir, "python3 '" + tests_folder() + "/make_bmps.py' .", &made), 0)
+        << made;
+    std::vector<std::string> names = words(made);
+    ASSERT_EQ(names.size(), 11u) << made;
+    write_file(ini_path(dir), output_settings(dir, 2, 1, 1));  // numbered files, and pages
+    std::set<std::string> pdfs = printed_pdfs();
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+    std::vector<std::string> files;
+    for (const std::string& n : names)
+        files.push_back(dir + "\\" + n + ".bmp");
+    ASSERT_EQ(drop_files(main, files, dir), "finished");
+    for (size_t i = 0; i < names.size(); i++) {
+        SCOPED_TRACE(names[i]);
+        // Five bits of a channel leave the system a choice of how to widen them.
+        int tolerance = names[i] == "BF565" ? 8 : 0;
+        expect_meant(wait_for_bmp(numbered_output(dir, (int)i), OUTPUT_TIMEOUT_MS),
+                     read_meant(dir + "\\" + names[i] + ".rgb"), tolerance);
+        if (HWND box = k.message_box(0)) {
+            ADD_FAILURE() << box_text(box);
+            press_ok(box);
+        }
+    }
+    int pages = 0;
+    for (size_t i = 0; i < names.size(); i++) {
+        std::string pdf = wait_for_new_pdf(pdfs, 60000);
+        if (pdf.empty())
+            break;
+        pdfs.insert(pdf);
+        DeleteFileA(pdf.c_str());
+        pages++;
+    }
+    EXPECT_EQ(pages, (int)names.size()) << "not every file was printed";
+    EXPECT_TRUE(k.close());
+}
+
+TEST(ForeignBmp, DamagedFilesAreRefusedWithABoxEachAndNothingElseHappens)
+{
+    std::string dir = fresh_work_dir("foreign-bmp-damaged");
+    std::string made;
+    ASSERT_EQ(run_linux(dir, "python3 '" + tests_folder() + "/make_bmps.py' .", &made), 0)
+        << made;
+    write_file(ini_path(dir), output_settings(dir, 2, 1, 1));
+    std::set<std::string> pdfs = printed_pdfs();
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+    std::vector<std::string> files;
+    for (const char* n : {"BAD-TRUNCATED", "BAD-OFFSET", "BAD-PALETTE"})
+        files.push_back(dir + "\\" + n + ".bmp");
+    ASSERT_EQ(drop_files(main, files, dir), "finished");
+    for (const std::string& f : files) {
+        SCOPED_TRACE(f);
+        HWND box = k.message_box();
+        ASSERT_TRUE(box) << "no box";
+        std::string text = box_text(box);
+        EXPECT_NE(text.find("\nLoad Bitmap(ERR="), std::string::npos) << text;
+        press_ok(box);
+        for (DWORD t = GetTickCount(); IsWindow(box) && GetTickCount() - t < 5000;)
+            pump_messages(50);
+    }
+    pump_messages(3000);
+    EXPECT_FALSE(k.message_box(0)) << "a box too many";
+    EXPECT_FALSE(file_exists(numbered_output(dir, 0))) << "a damaged file was output";
+    EXPECT_TRUE(wait_for_new_pdf(pdfs, 0).empty()) << "a damaged file was printed";
+    EXPECT_FALSE(k.wait_exit(0));
+    EXPECT_TRUE(k.close());
+}

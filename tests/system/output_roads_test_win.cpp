@@ -1,0 +1,194 @@
+// Roads of the copy sequence that end in a failure or in the program's end: a clipboard held
+// by another program, an area that cannot be made, output without a printer or with a file that
+// cannot be written, and the exit after an output however it began.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+#include "tests/system/dialogs_win.h"
+#include "tests/system/harness_win.h"
+#include "tests/system/outside_win.h"
+
+namespace {
+
+constexpr int OUTPUT_TIMEOUT_MS = 20000;
+const char CLIPBOARD_UNUSABLE[] = "クリップボードが使えません\nシステムを確認してください";
+const char CAPTURE_FAILED[] = "画像の取り込みに失敗しました\n";
+
+#define AT(field) offsetof(SettingsRecord, field)
+
+std::string out_bmp(const std::string& dir)
+{
+    return dir + "\\OUT.BMP";
+}
+
+// Answers the boxes that come up one after another until none follows within `quiet_ms`:
+// their texts in order.
+std::vector<std::string> answer_boxes(const Kavrel& k, int first_ms = BOX_TIMEOUT_MS,
+                                      int quiet_ms = 1500)
+{
+    std::vector<std::string> texts;
+    for (int wait = first_ms;; wait = quiet_ms) {
+        HWND box = open_message_box(k, wait);
+        if (!box)
+            return texts;
+        texts.push_back(box_text(box));
+        press_ok(box);
+        wait_gone(box);
+    }
+}
+
+bool starts_with(const std::string& text, const std::string& head)
+{
+    return text.rfind(head, 0) == 0;
+}
+
+// A started program on `ini`, its main window shown and settled.
+struct Started {
+    std::string dir;
+    Kavrel k;
+    HWND main;
+    Started(const std::string& d, const Bytes& ini)
+        : dir(d), k((write_file(ini_path(dir), ini), dir)), main(k.main_window())
+    {
+        pump_messages(1000);
+    }
+};
+
+Bytes file_output(const std::string& dir)
+{
+    return output_settings(dir, 1, 0, 1);
+}
+
+}  // namespace
+
+TEST(CaptureFailure, ClipboardHeldByAnotherProgramIsMinusTwoWithItsMessageAndBusyIsReleased)
+{
+    std::string dir = fresh_work_dir("capture-clipboard-held");
+    Started s(dir, file_output(dir));
+    ASSERT_TRUE(s.main);
+    HWND own = CreateWindowExA(0, "STATIC", "holder", 0, 0, 0, 0, 0, NULL, NULL,
+                               GetModuleHandleA(NULL), NULL);
+    ASSERT_TRUE(OpenClipboard(own));
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes(s.k);
+    CloseClipboard();
+    DestroyWindow(own);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(starts_with(boxes[0], std::string(CAPTURE_FAILED) + "OPEN CLIP(ERR=")) << boxes[0];
+    EXPECT_EQ(boxes[1], CLIPBOARD_UNUSABLE);
+    EXPECT_FALSE(file_exists(out_bmp(dir)));
+    pump_messages(1000);
+    press_keys({VK_SNAPSHOT});
+    EXPECT_GE(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS).size(), 54u) << "still busy";
+    EXPECT_FALSE(s.k.message_box(0));
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(CaptureFailure, AnAreaThatCannotBeMadeIsMinusThreeWithItsMessageAndBusyIsReleased)
+{
+    std::string dir = fresh_work_dir("capture-area-too-big");
+    Bytes ini = file_output(dir);
+    put_i32(ini, AT(use_fixed_area), 1);
+    put_i32(ini, AT(area_right), 32000);
+    put_i32(ini, AT(area_bottom), 32000);
+    Started s(dir, ini);
+    ASSERT_TRUE(s.main);
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes(s.k);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_TRUE(starts_with(boxes[0], std::string(CAPTURE_FAILED) + "CREATE CB BM(ERR="))
+        << boxes[0];
+    EXPECT_EQ(boxes[1], CLIPBOARD_UNUSABLE);
+    EXPECT_FALSE(file_exists(out_bmp(dir)));
+    // Every copy reads the file again: with the area mended the next one goes through.
+    write_file(ini_path(dir), file_output(dir));
+    pump_messages(1000);
+    press_keys({VK_SNAPSHOT});
+    Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
+    ASSERT_GE(bmp.size(), 54u) << "still busy";
+    EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(OutputRoad, FileOnlyNeedsNoStoredPrinter)
+{
+    std::string dir = fresh_work_dir("output-file-no-printer");
+    Bytes ini = file_output(dir);
+    put_i32(ini, AT(printer_choice), 1);  // the stored printer, and none is stored
+    Started s(dir, ini);
+    ASSERT_TRUE(s.main);
+    press_keys({VK_SNAPSHOT});
+    EXPECT_GE(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS).size(), 54u);
+    EXPECT_EQ(answer_boxes(s.k, 1000), std::vector<std::string>{});
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(OutputRoad, AFileThatCannotBeWrittenIsReportedAndThePageStillPrints)
+{
+    std::string dir = fresh_work_dir("output-both-bad-file");
+    Bytes ini = output_settings(dir + "\\NO-SUCH-FOLDER", 2, 0, 1);
+    std::set<std::string> pdfs = printed_pdfs();
+    Started s(dir, ini);
+    ASSERT_TRUE(s.main);
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes(s.k);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back(), "ファイル出力できませんでした");
+    std::string pdf = wait_for_new_pdf(pdfs, 60000);
+    EXPECT_FALSE(pdf.empty()) << "the page did not follow the failed file";
+    if (!pdf.empty())
+        DeleteFileA(pdf.c_str());
+    EXPECT_TRUE(s.k.close());
+}
+
+TEST(ExitAfterOutput, ADroppedFileEndsTheProgramOnceOutput)
+{
+    std::string dir = fresh_work_dir("exit-after-drop");
+    Bytes ini = file_output(dir);
+    put_i32(ini, AT(exit_after_print), 1);
+    Bytes in(54 + 8 * 4, 0);  // 8 x 4, 24-bit
+    in[0] = 'B';
+    in[1] = 'M';
+    put_i32(in, 2, (int32_t)in.size());
+    put_i32(in, 10, 54);
+    put_i32(in, 14, 40);
+    put_i32(in, 18, 8);
+    put_i32(in, 22, 1);
+    in[26] = 1;
+    in[28] = 24;
+    std::string file = dir + "\\IN.BMP";
+    write_file(file, in);
+    Started s(dir, ini);
+    ASSERT_TRUE(s.main);
+    ASSERT_EQ(drop_files(s.main, {file}, dir), "finished");
+    DWORD code = 1;
+    EXPECT_TRUE(s.k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(i32_at(read_file(out_bmp(dir)), 18), 8) << "the dropped file was not output";
+}
+
+TEST(ExitAfterOutput, AFailedPrintEndsTheProgramAfterItsBox)
+{
+    std::string dir = fresh_work_dir("exit-after-failed-print");
+    Bytes ini = output_settings(dir, 0, 0, 1);
+    put_i32(ini, AT(exit_after_print), 1);
+    put_i32(ini, AT(printer_choice), 1);
+    const char bogus[] = "NO SUCH PRINTER";
+    memcpy(&ini[0], bogus, sizeof bogus);  // the stored device name
+    ini[36] = 156;                         // dmSize
+    Started s(dir, ini);
+    ASSERT_TRUE(s.main);
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes(s.k);
+    ASSERT_FALSE(boxes.empty()) << "the failed print was not reported";
+    EXPECT_TRUE(starts_with(boxes[0], "印刷準備に失敗しました\nCREATE DC(ERR=")) << boxes[0];
+    DWORD code = 1;
+    EXPECT_TRUE(s.k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
+    EXPECT_EQ(code, 0u);
+}
