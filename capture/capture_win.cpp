@@ -52,8 +52,8 @@ void adjust_image_colours_by_pixel(HDC dc, int width, int height)
 // After a bulk write that stopped short, some rows hold the adjusted colours and the others
 // the original ones, and which is which is not reported. Setting each pixel to its adjusted
 // colour is right for both kinds of row; adjusting again would not be.
-void put_adjusted_bits_by_pixel(HDC dc, const uint8_t* bits, size_t stride, int bytes_per_pixel,
-                                int width, int height)
+static void put_adjusted_bits_by_pixel(HDC dc, const uint8_t* bits, size_t stride,
+                                       int bytes_per_pixel, int width, int height)
 {
     for (int y = 0; y < height; y++) {
         const uint8_t* p = bits + stride * y;

@@ -31,7 +31,3 @@ void adjust_image_colours_by_pixel(HDC dc, int width, int height);
 // `bitmap` before and after.
 bool adjust_image_colours_in_bulk(HDC dc, HBITMAP bitmap, int width, int height);
 
-// What the bulk method does when the system writes back fewer rows than asked: every pixel of
-// the bitmap selected into `dc` set to its colour in the adjusted top-down bits.
-void put_adjusted_bits_by_pixel(HDC dc, const uint8_t* bits, size_t stride, int bytes_per_pixel,
-                                int width, int height);

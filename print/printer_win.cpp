@@ -52,8 +52,8 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
     DWORD query_error = GetLastError();
     BYTE* info = needed ? static_cast<BYTE*>(calloc(1, needed)) : NULL;
     if (!info || !GetPrinterDriverA(printer, NULL, 2, info, needed, &needed)) {
-        // Without a size the first query is the call that failed.
-        DWORD error = needed ? GetLastError() : query_error;
+        // Without a size the first query is the call that failed; without the block, memory.
+        DWORD error = !needed ? query_error : !info ? ERROR_NOT_ENOUGH_MEMORY : GetLastError();
         show_step_error_code(SAVE_FAILED_TEXT, "Get Driver", error);
         free(info);
         ClosePrinter(printer);

@@ -14,6 +14,7 @@
 #include "capture/colour_adjust.h"
 #include "print/dib_win.h"
 #include "settings/settings.h"
+#include "tests/module/import_hook_win.h"
 #include "tests/module/module_harness_win.h"
 #include "tests/system/harness_win.h"
 
@@ -424,8 +425,25 @@ TEST_F(Capture, PassWithoutMemoryForTheBitsGoesPixelByPixel)
     EXPECT_TRUE(got.pixels == expected.pixels) << "not the pixel method's result";
 }
 
-// A write-back that stopped short leaves some rows adjusted; finishing it must not adjust
-// them a second time.
+namespace {
+
+ImportHook* set_bits_hook = nullptr;
+int short_writes = 0;
+
+// The system's SetDIBits writing only the first half of the lines asked for, as a driver short
+// of memory may, and saying so.
+int WINAPI half_set_dibits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
+                           const BITMAPINFO* info, UINT use)
+{
+    auto real = reinterpret_cast<decltype(&SetDIBits)>(set_bits_hook->original);
+    short_writes++;
+    return real(dc, bitmap, start, lines / 2, bits, info, use);
+}
+
+}  // namespace
+
+// A write-back that stopped short leaves some rows adjusted and the rest as they were; the
+// pass must still end with every pixel adjusted exactly once.
 TEST_F(Capture, ShortWriteBackIsFinishedWithoutAdjustingRowsTwice)
 {
     settings.brightness = 60;
@@ -433,39 +451,26 @@ TEST_F(Capture, ShortWriteBackIsFinishedWithoutAdjustingRowsTwice)
     const int w = 64, h = 40;
     Image expected = adjusted_by_pixel(w, h, 3);
     HBITMAP b = noise_bitmap(w, h, 3);
-    Image original = bitmap_pixels(b);
-    // The adjusted bits as the bulk pass makes them.
-    std::vector<uint8_t> bits((size_t)w * 4 * h);
-    ColourTables tables;
-    build_colour_tables(tables, colour_rule_from(settings));
-    for (int y = 0; y < h; y++) {
-        memcpy(&bits[(size_t)y * w * 4], &original.pixels[(size_t)y * w], (size_t)w * 4);
-        adjust_bgrx_pixels(tables, &bits[(size_t)y * w * 4], w);
-    }
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(NULL);
-    ASSERT_GT(SetDIBits(screen, b, 0, h / 2, bits.data(), &bi, DIB_RGB_COLORS), 0);
-    ReleaseDC(NULL, screen);
-    Image half = bitmap_pixels(b);
-    ASSERT_FALSE(half.pixels == original.pixels) << "the short write wrote nothing";
-    ASSERT_FALSE(half.pixels == expected.pixels) << "the short write wrote everything";
-
     HDC dc = CreateCompatibleDC(NULL);
     HGDIOBJ old = SelectObject(dc, b);
-    put_adjusted_bits_by_pixel(dc, bits.data(), (size_t)w * 4, 4, w, h);
+    {
+        ImportHook hook("gdi32.dll", "SetDIBits", (void*)half_set_dibits);
+        ASSERT_TRUE(hook.original) << "the program does not import SetDIBits";
+        set_bits_hook = &hook;
+        short_writes = 0;
+        adjust_image_colours(dc, b, w, h);
+        set_bits_hook = nullptr;
+    }
     SelectObject(dc, old);
     DeleteDC(dc);
+    EXPECT_EQ(short_writes, 1) << "the bulk pass did not write back";
     Image got = bitmap_pixels(b);
     DeleteObject(b);
+    ASSERT_EQ(got.pixels.size(), expected.pixels.size());
     int wrong = 0;
     for (size_t i = 0; i < got.pixels.size(); i++)
         wrong += (got.pixels[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrong, 0) << "pixels not adjusted exactly once, of " << got.pixels.size();
 }
 
 TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)
