@@ -231,7 +231,7 @@ static void hand_off_to_mail()
         launch_mail_sender();
 }
 
-static void output()
+static void output(WPARAM serial)
 {
     set_output_priority();
     mail_started = 0;
@@ -251,7 +251,9 @@ static void output()
         break;
     case 2:
         output_to_file();
-        output_to_printer();
+        // A drop that came in through the file step's box replaces this file's drop at once.
+        if (!output_of_drop || serial == drop_serial)
+            output_to_printer();
         hand_off_to_mail();
         break;
     default:
@@ -294,7 +296,7 @@ void on_output(WPARAM serial)
     // Nothing may release busy while this output runs (a release timer of an earlier run).
     KillTimer(main_window, TIMER_RELEASE_BUSY);
     chain_link_running = output_of_drop;
-    output();
+    output(serial);
     chain_link_running = false;
 }
 
