@@ -48,17 +48,11 @@ void reset_copy_sequence()
 
 static const char PRINTER_FAILED[] = "指定されているプリンターでは印刷できません";
 
-static void error_box(HWND owner, const char* text, UINT icon)
-{
-    MessageBeep(MB_ICONHAND);
-    MessageBoxA(owner, text, APP_TITLE, icon);
-}
-
 static void printer_error_box(UINT icon)
 {
     char text[300];
     snprintf(text, sizeof text, "%s\n<PRINTER:%s>", PRINTER_FAILED, printer_name_shown);
-    error_box(NULL, text, icon);
+    show_error_box(text, NULL, icon);
 }
 
 static void start_release_timer()
@@ -129,12 +123,12 @@ static void accept(int id)
     note_capture_target();
 
     if (load_settings() < 0) {
-        error_box(NULL, "画面のコピー印刷ができません", MB_ICONHAND);
+        show_error_box("画面のコピー印刷ができません");
         end_copy();
         return;
     }
     if (stored_printer_missing()) {
-        error_box(main_window, "プリンタの設定をしてください", MB_ICONHAND);
+        show_error_box("プリンタの設定をしてください", main_window);
         end_copy();
         return;
     }
@@ -194,7 +188,7 @@ void on_capture(bool high_speed)
         char text[200];
         snprintf(text, sizeof text, "%s\n%s", "クリップボードが使えません",
                  "システムを確認してください");
-        error_box(NULL, text, MB_ICONHAND);
+        show_error_box(text);
         break;
     }
     }
@@ -221,7 +215,7 @@ static void output_to_file()
 {
     set_caption_if_minimised("SAVE");
     if (save_clipboard_image() == -1)
-        error_box(NULL, "ファイル出力できませんでした", MB_ICONHAND);
+        show_error_box("ファイル出力できませんでした");
 }
 
 // After a file output, written or not.

@@ -1,13 +1,13 @@
 // Message boxes shared by every module.
 #include <stdio.h>
 
+#include "app/ids.h"
 #include "app/shell_win.h"
-#include "app/status.h"
 
-void show_error_box(const char* text)
+void show_error_box(const char* text, HWND owner, UINT icon)
 {
     MessageBeep(MB_ICONHAND);
-    MessageBoxA(NULL, text, APP_TITLE, MB_ICONHAND);
+    MessageBoxA(owner, text, APP_TITLE, icon);
 }
 
 int show_step_error(const char* text, const char* step)

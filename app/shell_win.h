@@ -32,5 +32,6 @@ int show_step_error(const char* text, const char* step);
 // box and would change the last error.
 int show_step_error_code(const char* text, const char* step, DWORD error);
 
-// Error beep and a message box with no owner and the program's caption.
-void show_error_box(const char* text);
+// Error beep and a message box with the program's caption; by default without owner and with
+// the error icon.
+void show_error_box(const char* text, HWND owner = NULL, UINT icon = MB_ICONHAND);

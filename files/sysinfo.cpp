@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "app/cp932.h"
+
 const char REPORT_SECTION_GAP[] = "\r\n\r\n";
 
 static const char REPORT_FILE_NAME[] = "SYSINFO.TXT";
@@ -25,19 +27,13 @@ static std::string format(const char* fmt, ...)
     return text;
 }
 
-// Code page 932: a byte that starts a two-byte character, whose second byte may be 0x5C.
-static bool is_lead_byte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // Index of the last backslash that is a character of its own, or -1.
 static long last_backslash(const char* text, size_t length)
 {
     long found = -1;
     for (size_t i = 0; i < length; i++) {
         unsigned char c = (unsigned char)text[i];
-        if (is_lead_byte(c) && i + 1 < length)
+        if (cp932_lead_byte(c) && i + 1 < length)
             i++;
         else if (c == '\\')
             found = (long)i;

@@ -80,8 +80,8 @@ static INT_PTR on_init(HWND dlg)
     bool proportional = settings.proportional_print == 1;
     set_dlg_check(dlg, IDC_BASIC_PROPORTIONAL, proportional);
     set_dlg_check(dlg, IDC_BASIC_FIT_TO_PAPER, !proportional);
-    set_dlg_number(dlg, IDC_BASIC_MARGIN_TOP, "%ld", settings.punch_margin_top);
-    set_dlg_number(dlg, IDC_BASIC_MARGIN_LEFT, "%ld", settings.punch_margin_left);
+    set_dlg_number(dlg, IDC_BASIC_MARGIN_TOP, "%d", settings.punch_margin_top);
+    set_dlg_number(dlg, IDC_BASIC_MARGIN_LEFT, "%d", settings.punch_margin_left);
     set_dlg_check(dlg, IDC_BASIC_INVERT, settings.invert_image == 1);
     set_dlg_check(dlg, IDC_BASIC_BLACK_EMPHASIS, settings.black_emphasis == 1);
     set_dlg_check(dlg, IDC_BASIC_BINARIZE, settings.binarize == 1);
