@@ -1,7 +1,6 @@
 // The print job called directly under Wine: real pages on the CUPS PDF printer, checked after
 // the run from the PDF (tests/check_pdf.py), and the failure paths with their boxes.
 #include <windows.h>
-#include <winspool.h>
 
 #include <gtest/gtest.h>
 
@@ -250,27 +249,4 @@ TEST_F(Print, SuccessfulPrintLeaksNothing)
     std::string pdf = wait_for_new_pdf(pdfs, PDF_TIMEOUT_MS);
     if (!pdf.empty())
         DeleteFileA(pdf.c_str());
-}
-
-// The box names the code of the failed OpenPrinterA, not of the unlock that follows it.
-TEST_F(Print, PrinterThatCannotBeOpenedShowsTheOpenPrintersErrorCode)
-{
-    const char name[] = "NO SUCH PRINTER";
-    HANDLE none = NULL;
-    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-    ASSERT_FALSE(OpenPrinterA(const_cast<char*>(name), &none, &defaults));
-    DWORD expected = GetLastError();
-    ASSERT_NE(expected, 0u);
-
-    HGLOBAL devmode = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVMODEA));
-    auto* dm = static_cast<DEVMODEA*>(GlobalLock(devmode));
-    strcpy(reinterpret_cast<char*>(dm->dmDeviceName), name);
-    dm->dmSize = sizeof(DEVMODEA);
-    GlobalUnlock(devmode);
-    EXPECT_EQ(store_printer_from_dialog(devmode, NULL), -1);
-    GlobalFree(devmode);
-    std::vector<std::string> texts = take_boxes();
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], "プリンター情報が保存できません\nOpen Printer(ERR=" +
-                            std::to_string(expected) + ")");
 }
