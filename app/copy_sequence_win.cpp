@@ -16,29 +16,60 @@
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
+int busy;
+int drop_count;
+int drop_index;
+HDROP drop_handle;
+int mail_started;
+
 static HWND previous_foreground;
 static HCURSOR saved_cursor;
 static bool wait_cursor_set;
 static bool output_of_drop;  // the output in progress is a dropped file's, not a capture's
+// From an accepted copy request until its output has ended: a drop then would fight the copy
+// for the clipboard.
+static bool copy_running;
+// A drop's chain of messages carries the number of its drop, so a link of a replaced drop that
+// is still queued does nothing. Only one link exists at a time: a queued message, or the
+// handler running now (whose message boxes let a new drop in).
+static WPARAM drop_serial;
+static bool chain_link_running;
+
+void reset_copy_sequence()
+{
+    busy = 0;
+    drop_count = 0;
+    drop_index = 0;
+    drop_handle = NULL;
+    mail_started = 0;
+    copy_running = false;
+    chain_link_running = false;
+}
 
 static const char PRINTER_FAILED[] = "指定されているプリンターでは印刷できません";
-
-static void error_box(HWND owner, const char* text, UINT icon)
-{
-    MessageBeep(MB_ICONHAND);
-    MessageBoxA(owner, text, APP_TITLE, icon);
-}
 
 static void printer_error_box(UINT icon)
 {
     char text[300];
     snprintf(text, sizeof text, "%s\n<PRINTER:%s>", PRINTER_FAILED, printer_name_shown);
-    error_box(NULL, text, icon);
+    show_error_box(text, NULL, icon);
 }
 
 static void start_release_timer()
 {
     SetTimer(main_window, TIMER_RELEASE_BUSY, RELEASE_BUSY_MS, NULL);
+}
+
+// A copy request's run is over: busy is released shortly.
+static void end_copy()
+{
+    copy_running = false;
+    start_release_timer();
+}
+
+static void post_next_dropped_file()
+{
+    PostMessageA(main_window, UM_NEXT_DROPPED_FILE, drop_serial, 0);
 }
 
 static void show_main_window_again()
@@ -87,17 +118,18 @@ static void accept(int id)
     previous_foreground = GetForegroundWindow();
     MessageBeep(MB_OK);
     busy = 1;
+    copy_running = true;
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     note_capture_target();
 
     if (load_settings() < 0) {
-        error_box(NULL, "画面のコピー印刷ができません", MB_ICONHAND);
-        start_release_timer();
+        show_error_box("画面のコピー印刷ができません");
+        end_copy();
         return;
     }
     if (stored_printer_missing()) {
-        error_box(main_window, "プリンタの設定をしてください", MB_ICONHAND);
-        start_release_timer();
+        show_error_box("プリンタの設定をしてください", main_window);
+        end_copy();
         return;
     }
     memset(printer_name_shown, 0, sizeof printer_name_shown);
@@ -145,7 +177,6 @@ void on_capture(bool high_speed)
     main_state = STANDBY;
     switch (result) {
     case 0:
-        output_of_drop = false;
         main_state = OUTPUTTING;
         refresh_status();
         PostMessageA(main_window, UM_OUTPUT, 0, 0);
@@ -157,11 +188,11 @@ void on_capture(bool high_speed)
         char text[200];
         snprintf(text, sizeof text, "%s\n%s", "クリップボードが使えません",
                  "システムを確認してください");
-        error_box(NULL, text, MB_ICONHAND);
+        show_error_box(text);
         break;
     }
     }
-    start_release_timer();
+    end_copy();
 }
 
 static void set_output_priority()
@@ -184,7 +215,7 @@ static void output_to_file()
 {
     set_caption_if_minimised("SAVE");
     if (save_clipboard_image() == -1)
-        error_box(NULL, "ファイル出力できませんでした", MB_ICONHAND);
+        show_error_box("ファイル出力できませんでした");
 }
 
 // After a file output, written or not.
@@ -194,7 +225,7 @@ static void hand_off_to_mail()
         launch_mail_sender();
 }
 
-void on_output()
+static void output(WPARAM serial)
 {
     set_output_priority();
     mail_started = 0;
@@ -214,7 +245,9 @@ void on_output()
         break;
     case 2:
         output_to_file();
-        output_to_printer();
+        // A drop that came in through the file step's box replaces this file's drop at once.
+        if (!output_of_drop || serial == drop_serial)
+            output_to_printer();
         hand_off_to_mail();
         break;
     default:
@@ -235,25 +268,57 @@ void on_output()
     }
     if (settings.tray_mode == 1)
         ShowWindow(main_window, SW_HIDE);
+    if (after_capture)
+        copy_running = false;
+    // The drop now pending, if any, goes on, whether it is the one this file came from or one
+    // that replaced it while this output ran.
     if (drop_handle)
-        PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+        post_next_dropped_file();
     else
         start_release_timer();
 }
 
+void on_output(WPARAM serial)
+{
+    // A dropped file's output whose drop was replaced while it waited in the queue.
+    if (serial != 0 && serial != drop_serial) {
+        main_state = STANDBY;
+        refresh_status();
+        return;
+    }
+    output_of_drop = serial != 0;
+    // Nothing may release busy while this output runs (a release timer of an earlier run).
+    KillTimer(main_window, TIMER_RELEASE_BUSY);
+    chain_link_running = output_of_drop;
+    output(serial);
+    chain_link_running = false;
+}
+
 void on_drop_files(HDROP drop)
 {
-    // A new drop while one is pending: the old one is finished first, not leaked.
+    // The screen copy under way keeps the clipboard; the drop is turned away like any request
+    // that finds the program busy.
+    if (copy_running) {
+        DragFinish(drop);
+        return;
+    }
+    // A new drop while one is pending replaces it: the old one is finished first, not leaked.
     if (drop_handle && drop_handle != drop)
         DragFinish(drop_handle);
+    KillTimer(main_window, TIMER_RELEASE_BUSY);
     drop_handle = drop;
     drop_count = (int)DragQueryFileA(drop, 0xFFFFFFFF, NULL, 0);
     drop_index = -1;
     busy = 1;
-    PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+    if (++drop_serial == 0)
+        drop_serial = 1;
+    // A link running now (this drop came in through one of its message boxes) posts the next
+    // link itself, for this drop.
+    if (!chain_link_running)
+        post_next_dropped_file();
 }
 
-void on_next_dropped_file()
+static void next_dropped_file()
 {
     drop_index++;
     if (drop_index >= drop_count) {
@@ -262,14 +327,29 @@ void on_next_dropped_file()
     }
     char name[300] = {0};
     DragQueryFileA(drop_handle, drop_index, name, 200);
-    if (load_file_to_clipboard(main_window, name) != 0) {
-        PostMessageA(main_window, UM_NEXT_DROPPED_FILE, 0, 0);
+    WPARAM serial = drop_serial;
+    int loaded = load_file_to_clipboard(main_window, name);
+    if (serial != drop_serial) {
+        // Replaced while the loader's box was up: the new drop starts from its first file.
+        post_next_dropped_file();
         return;
     }
-    output_of_drop = true;
+    if (loaded != 0) {
+        post_next_dropped_file();
+        return;
+    }
     main_state = OUTPUTTING;
     refresh_status();
-    PostMessageA(main_window, UM_OUTPUT, 0, 0);
+    PostMessageA(main_window, UM_OUTPUT, serial, 0);
+}
+
+void on_next_dropped_file(WPARAM serial)
+{
+    if (serial != drop_serial)
+        return;
+    chain_link_running = true;
+    next_dropped_file();
+    chain_link_running = false;
 }
 
 static void on_auto_output_tick()

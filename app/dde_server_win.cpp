@@ -5,11 +5,14 @@
 
 #include <dde.h>
 
+#include "app/copy_sequence_win.h"
 #include "app/dde_commands.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
 
 const char DDE_SERVER_CLASS[] = "KAVREL-DUX.DDESERVER";
+
+HWND dde_server_window;
 
 // The client of the open conversation, kept to tell whether it still exists.
 static HWND dde_client_window;

@@ -6,6 +6,9 @@
 
 extern const char DDE_SERVER_CLASS[];  // "KAVREL-DUX.DDESERVER"
 
+// The server window of the one open conversation, or NULL.
+extern HWND dde_server_window;
+
 // Procedure of the server window of the one open conversation, `dde_server_window`.
 LRESULT CALLBACK dde_server_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 

@@ -4,6 +4,9 @@
 
 constexpr int WM_USER_BASE = 0x0400;  // WM_USER, without pulling in windows.h
 
+// The program's name: the main window's class and caption, and the single-instance mutex.
+inline constexpr char APP_TITLE[] = "Kavrel-DUX 2.07";
+
 // Hot keys.
 constexpr int HOTKEY_FULL_SCREEN = 666;
 constexpr int HOTKEY_ACTIVE_WINDOW = 667;

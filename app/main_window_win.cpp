@@ -19,13 +19,6 @@
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
-int busy;
-int drop_count;
-int drop_index;
-HDROP drop_handle;
-HWND dde_server_window;
-int mail_started;
-
 static const RECT STATUS_RECT = {0, 0, 150, 40};
 static const int STATUS_X = 55;
 static const int STATUS_Y = 3;
@@ -39,13 +32,9 @@ void refresh_status()
 static void on_create(HWND hwnd)
 {
     DragAcceptFiles(hwnd, TRUE);
-    busy = 0;
+    reset_copy_sequence();
     main_state = STANDBY;
-    drop_count = 0;
-    drop_index = 0;
-    drop_handle = NULL;
     dde_server_window = NULL;
-    mail_started = 0;
     PostMessageA(hwnd, UM_REGISTER_HOTKEYS, 0, 0);
     PostMessageA(hwnd, UM_REFRESH_STATUS, 0, 0);
 }
@@ -223,10 +212,10 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
         on_capture(true);
         return 0;
     case UM_OUTPUT:
-        on_output();
+        on_output(wparam);
         return 0;
     case UM_NEXT_DROPPED_FILE:
-        on_next_dropped_file();
+        on_next_dropped_file(wparam);
         return 0;
     case WM_DDE_INITIATE:
         on_dde_initiate((HWND)wparam, lparam);

@@ -18,14 +18,6 @@ extern int os_platform;  // 1 Windows 95 family, 2 Windows NT
 extern DWORD start_tick;
 extern int auto_timer_running;
 
-// State of the copy sequence, cleared when the main window is created.
-extern int busy;
-extern int drop_count;
-extern int drop_index;
-extern HDROP drop_handle;
-extern HWND dde_server_window;
-extern int mail_started;
-
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
 // Start-up has loaded and repaired the settings and shown the window; the message loop follows.
@@ -36,6 +28,10 @@ void refresh_status();
 
 // Error beep and message box for a failed step: "text\nstep(ERR=n)". Returns 0.
 int show_step_error(const char* text, const char* step);
+// The same with the code taken right after the failing call, where a cleanup runs before the
+// box and would change the last error.
+int show_step_error_code(const char* text, const char* step, DWORD error);
 
-// Error beep and a message box with no owner and the program's caption.
-void show_error_box(const char* text);
+// Error beep and a message box with the program's caption; by default without owner and with
+// the error icon.
+void show_error_box(const char* text, HWND owner = NULL, UINT icon = MB_ICONHAND);

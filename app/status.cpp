@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-const char APP_TITLE[] = "Kavrel-DUX 2.07";
+#include "app/ids.h"
 
 int main_state;
 int adjust_percent;

@@ -6,8 +6,6 @@
 
 enum MainState { STANDBY = 0, ADJUSTING = 1, OUTPUTTING = 2, SELECTING_AREA = 3 };
 
-extern const char APP_TITLE[];  // class name, caption and single-instance mutex name
-
 struct StatusLook {
     char line[64];     // drawn in the client area while the window is shown
     char caption[64];  // the window caption while it is minimised

@@ -49,13 +49,26 @@ void adjust_image_colours_by_pixel(HDC dc, int width, int height)
     }
 }
 
+// After a bulk write that stopped short, some rows hold the adjusted colours and the others
+// the original ones, and which is which is not reported. Setting each pixel to its adjusted
+// colour is right for both kinds of row; adjusting again would not be.
+static void put_adjusted_bits_by_pixel(HDC dc, const uint8_t* bits, size_t stride,
+                                       int bytes_per_pixel, int width, int height)
+{
+    for (int y = 0; y < height; y++) {
+        const uint8_t* p = bits + stride * y;
+        for (int x = 0; x < width; x++, p += bytes_per_pixel)
+            SetPixel(dc, x, y, RGB(p[2], p[1], p[0]));
+    }
+}
+
 // The bits of a 24- or 32-bit bitmap are its colours exactly, so they can be adjusted in place
 // of GetPixel/SetPixel with the same result. Each pixel's new colour depends on that pixel
 // alone, so the bits are taken row by row, in their own order: a strip of columns of a large
 // screen (a twentieth of 3840 x 2160 is 1.6 MB) strides a row apart and leaves the cache, a
 // quarter slower. The progress shows the same values as the column order, each after the same
 // share of pixels.
-static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
+bool adjust_image_colours_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
 {
     BITMAP bm;
     if (!GetObjectA(bitmap, sizeof bm, &bm) || bm.bmPlanes != 1 ||
@@ -65,7 +78,8 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
     int bytes_per_pixel = bm.bmBitsPixel / 8;
     size_t stride = ((size_t)width * bytes_per_pixel + 3) & ~(size_t)3;
     // Not zero-filled first: GetDIBits fills every pixel, and what row padding holds never
-    // becomes a pixel (at 3840 x 2160, a 33 MB fill spared).
+    // becomes a pixel (at 3840 x 2160, a 33 MB fill spared). No room for the copy: the
+    // pixel-by-pixel method needs none.
     std::unique_ptr<uint8_t[]> bits(new (std::nothrow) uint8_t[stride * height]);
     if (!bits)
         return false;
@@ -82,8 +96,9 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
     if (!placeholder)
         return false;
     SelectObject(dc, placeholder);
-    bool done = false;
-    if (GetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height) {
+    bool read = GetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height;
+    bool written = false;
+    if (read) {
         ColourTables tables;
         build_colour_tables(tables, colour_rule_from(settings));
         auto run_rows = [&](int from, int to) {
@@ -106,11 +121,13 @@ static bool adjust_bits_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
             show_progress(p);
         }
         run_rows(from, height);
-        done = SetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height;
+        written = SetDIBits(dc, bitmap, 0, height, bits.get(), &bi, DIB_RGB_COLORS) == height;
     }
     SelectObject(dc, bitmap);
     DeleteObject(placeholder);
-    return done;
+    if (read && !written)
+        put_adjusted_bits_by_pixel(dc, bits.get(), stride, bytes_per_pixel, width, height);
+    return read;
 }
 
 void adjust_image_colours(HDC dc, HBITMAP bitmap, int width, int height)
@@ -118,7 +135,7 @@ void adjust_image_colours(HDC dc, HBITMAP bitmap, int width, int height)
     if (width <= 0 || height <= 0)
         return;
     int shown = adjust_percent;
-    if (adjust_bits_in_bulk(dc, bitmap, width, height))
+    if (adjust_image_colours_in_bulk(dc, bitmap, width, height))
         return;
     adjust_percent = shown;
     adjust_image_colours_by_pixel(dc, width, height);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/byte_order.h"
 #include "settings/settings.h"
 
 // Each field starts where the one before it ends, and the last one ends at the header's size.
@@ -28,29 +29,6 @@ static_assert(BMP_CH_HEIGHT == BMP_CH_WIDTH + 2 && BMP_CH_BIT_COUNT == BMP_CH_HE
 static_assert(OUTPUT_NAME_SIZE == sizeof(SettingsRecord::output_file_name),
               "numbered names live in the settings' name buffer");
 static_assert(BMP_LOAD_MAX_FILE_SIZE == 400000066u, "a 10000 x 10000 file of 32 bits loads");
-
-static void put_u16(unsigned char* p, size_t at, uint16_t v)
-{
-    p[at] = (unsigned char)v;
-    p[at + 1] = (unsigned char)(v >> 8);
-}
-
-static void put_u32(unsigned char* p, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        p[at + i] = (unsigned char)(v >> (8 * i));
-}
-
-static uint16_t get_u16(const unsigned char* p, size_t at)
-{
-    return (uint16_t)(p[at] | (p[at + 1] << 8));
-}
-
-static uint32_t get_u32(const unsigned char* p, size_t at)
-{
-    return (uint32_t)p[at] | ((uint32_t)p[at + 1] << 8) | ((uint32_t)p[at + 2] << 16) |
-           ((uint32_t)p[at + 3] << 24);
-}
 
 bool bmp_layout_for(int32_t width, int32_t height, uint16_t source_depth, BmpLayout* layout)
 {
@@ -245,7 +223,11 @@ BmpLoadCheck check_bmp_block(const unsigned char* block, size_t got, uint32_t pi
         rle_size = get_u32(block, BMP_IH_SIZE_IMAGE);
         colours_used = get_u32(block, BMP_IH_COLOURS_USED);
     }
-    if (v.width <= 0 || v.height == 0 || !format_is_known(v))
+    // An image without pixels is one the program cannot handle, as the size rule says; a
+    // negative width is a damaged header.
+    if (v.width == 0 || v.height == 0)
+        return BMP_CANNOT_HANDLE;
+    if (v.width < 0 || !format_is_known(v))
         return BMP_CANNOT_EXPAND;
 
     size_t table_at = v.compression == BMP_BITFIELDS ? BMP_INFO_HEADER_SIZE : v.header_size;

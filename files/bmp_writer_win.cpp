@@ -7,8 +7,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "app/ids.h"
 #include "app/shell_win.h"
-#include "app/status.h"
 #include "files/bmp_format.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -21,11 +21,14 @@ enum FileNameMode { OVERWRITE = 0, NUMBERED = 1, NO_OUTPUT = 2 };
 struct LockedBlock {
     HGLOBAL handle = NULL;
     unsigned char* bytes = nullptr;
+    DWORD error = 0;  // of the call that failed
     explicit LockedBlock(SIZE_T size)
     {
         handle = GlobalAlloc(GHND, size);
         if (handle)
             bytes = static_cast<unsigned char*>(GlobalLock(handle));
+        if (!bytes)
+            error = GetLastError();
     }
     ~LockedBlock()
     {
@@ -109,7 +112,8 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
     LockedBlock info(sizeof(BITMAPINFOHEADER) + 4 * 256 + BMP_MASKS_SIZE);
     LockedBlock pixels(sized ? layout.image_size : 0);
     if (!sized || !info.bytes || !pixels.bytes) {
-        show_step_error("メモリーの確保ができません", STEP);
+        show_step_error_code("メモリーの確保ができません", STEP,
+                             !info.bytes ? info.error : pixels.error);
         return -1;
     }
     auto* header = reinterpret_cast<BITMAPINFOHEADER*>(info.bytes);

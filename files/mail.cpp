@@ -2,6 +2,7 @@
 #include "files/mail.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "files/sysinfo.h"
@@ -22,11 +23,18 @@ bool form_mail_command(char* module, size_t module_size, char* command, size_t c
     // "." is never the second byte of a double-byte character, so a plain search is safe.
     if (char* dot = strchr(base, '.'))
         *dot = 0;
-    std::string path = join_path(program_dir, "SendKDUX.EXE");
-    std::string line = path + " " + base + ".LZH";
     if (module_size == 0 || command_size == 0)
         return false;
-    if (!put(module, module_size, path) || !put(command, command_size, line)) {
+    bool fits = false;
+    // Called on the way out of a window procedure: no memory means no mail, not an exception.
+    try {
+        std::string path = join_path(program_dir, "SendKDUX.EXE");
+        std::string line = path + " " + base + ".LZH";
+        fits = put(module, module_size, path) && put(command, command_size, line);
+    } catch (const std::bad_alloc&) {
+        fits = false;
+    }
+    if (!fits) {
         memset(module, 0, module_size);
         memset(command, 0, command_size);
         return false;

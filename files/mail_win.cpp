@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "app/copy_sequence_win.h"
 #include "app/hint_popup_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"

@@ -4,6 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <new>
+
+#include "app/cp932.h"
 
 const char REPORT_SECTION_GAP[] = "\r\n\r\n";
 
@@ -24,19 +27,13 @@ static std::string format(const char* fmt, ...)
     return text;
 }
 
-// Code page 932: a byte that starts a two-byte character, whose second byte may be 0x5C.
-static bool is_lead_byte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 // Index of the last backslash that is a character of its own, or -1.
 static long last_backslash(const char* text, size_t length)
 {
     long found = -1;
     for (size_t i = 0; i < length; i++) {
         unsigned char c = (unsigned char)text[i];
-        if (is_lead_byte(c) && i + 1 < length)
+        if (cp932_lead_byte(c) && i + 1 < length)
             i++;
         else if (c == '\\')
             found = (long)i;
@@ -59,20 +56,24 @@ bool form_report_path(char* out, size_t size, const char* output_file_name,
     strncpy(name, output_file_name, OUTPUT_NAME_BUF - 1);
     size_t name_length = strlen(name);
     long cut = last_backslash(name, name_length);
-    std::string folder;
-    if (cut >= 1)
-        folder.assign(name, (size_t)cut);
-    else
-        folder = program_dir;
-    std::string path = join_path(folder, REPORT_FILE_NAME);
     if (size == 0)
         return false;
-    if (path.size() >= size) {
-        memset(out, 0, size);
-        return false;
+    // Called from the output step inside a window procedure: no memory means no report.
+    try {
+        std::string folder;
+        if (cut >= 1)
+            folder.assign(name, (size_t)cut);
+        else
+            folder = program_dir;
+        std::string path = join_path(folder, REPORT_FILE_NAME);
+        if (path.size() < size) {
+            memcpy(out, path.c_str(), path.size() + 1);
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
     }
-    memcpy(out, path.c_str(), path.size() + 1);
-    return true;
+    memset(out, 0, size);
+    return false;
 }
 
 static std::string time_line(const char* label, const ReportTime& t)

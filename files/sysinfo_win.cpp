@@ -4,6 +4,8 @@
 #include <lmcons.h>
 #include <string.h>
 
+#include <new>
+
 #include "app/shell_win.h"
 #include "settings/settings.h"
 
@@ -99,7 +101,7 @@ static void append_drives()
     }
 }
 
-BOOL CALLBACK report_window(HWND window, LPARAM)
+static BOOL report_one_window(HWND window)
 {
     DWORD process_id = 0;
     if (window)
@@ -127,6 +129,16 @@ BOOL CALLBACK report_window(HWND window, LPARAM)
     return TRUE;
 }
 
+// Called by the system: no exception may pass back through it.
+BOOL CALLBACK report_window(HWND window, LPARAM)
+{
+    try {
+        return report_one_window(window);
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
+}
+
 static void append_windows()
 {
     window_list = WindowListState{};
@@ -142,20 +154,27 @@ int write_system_report()
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (report_file == INVALID_HANDLE_VALUE)
         return 1;
-    append_time();
-    report_append(REPORT_SECTION_GAP);
-    append_computer();
-    report_append(REPORT_SECTION_GAP);
-    append_os();
-    report_append(REPORT_SECTION_GAP);
-    append_folders();
-    report_append(REPORT_SECTION_GAP);
-    append_display();
-    report_append(REPORT_SECTION_GAP);
-    append_drives();
-    report_append(REPORT_SECTION_GAP);
-    append_windows();
+    int result = 0;
+    // The texts are built in memory; without it the report stops where it is, and the output
+    // goes on (this runs inside the main window's procedure).
+    try {
+        append_time();
+        report_append(REPORT_SECTION_GAP);
+        append_computer();
+        report_append(REPORT_SECTION_GAP);
+        append_os();
+        report_append(REPORT_SECTION_GAP);
+        append_folders();
+        report_append(REPORT_SECTION_GAP);
+        append_display();
+        report_append(REPORT_SECTION_GAP);
+        append_drives();
+        report_append(REPORT_SECTION_GAP);
+        append_windows();
+    } catch (const std::bad_alloc&) {
+        result = 1;
+    }
     CloseHandle(report_file);
     report_file = INVALID_HANDLE_VALUE;
-    return 0;
+    return result;
 }

@@ -11,7 +11,7 @@
 extern char report_path[REPORT_PATH_BUF];
 
 // Writes the report beside the output file (or in the program folder): 0 written, 1 the file
-// cannot be created (nothing is shown).
+// cannot be created or memory ran out on the way (nothing is shown).
 int write_system_report();
 
 // Appends the text's bytes to the report file: 0 written, -1 not.

@@ -3,11 +3,7 @@
 
 #include <cstring>
 
-static void put_u16(unsigned char* p, uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v & 0xFF);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
+#include "app/byte_order.h"
 
 void fill_devmode_block(const SettingsRecord& record, unsigned char* block)
 {
@@ -18,8 +14,8 @@ void fill_devmode_block(const SettingsRecord& record, unsigned char* block)
         memcpy(block + DEVMODE_PUBLIC_SIZE, record.printer_driver_extra, extra);
     } else {
         // The system would read dmSize + dmDriverExtra bytes: more than there are.
-        put_u16(block + DEVMODE_DRIVER_EXTRA_AT, 0);
+        put_u16(block, DEVMODE_DRIVER_EXTRA_AT, 0);
     }
     if (stored_dm_size(record) > DEVMODE_PUBLIC_SIZE)
-        put_u16(block + DEVMODE_SIZE_AT, DEVMODE_PUBLIC_SIZE);
+        put_u16(block, DEVMODE_SIZE_AT, DEVMODE_PUBLIC_SIZE);
 }

@@ -3,35 +3,23 @@
 
 #include <cstring>
 
-static uint32_t u32_at(const void* p, int offset)
-{
-    uint8_t b[4];
-    memcpy(b, static_cast<const uint8_t*>(p) + offset, 4);
-    return b[0] | (b[1] << 8) | (b[2] << 16) | ((uint32_t)b[3] << 24);
-}
-
-static uint16_t u16_at(const void* p, int offset)
-{
-    uint8_t b[2];
-    memcpy(b, static_cast<const uint8_t*>(p) + offset, 2);
-    return (uint16_t)(b[0] | (b[1] << 8));
-}
+#include "app/byte_order.h"
 
 static bool is_info_header(const void* header)
 {
-    return u32_at(header, 0) == DIB_INFO_HEADER_SIZE;
+    return get_u32(header, 0) == DIB_INFO_HEADER_SIZE;
 }
 
 uint16_t dib_colour_count(const void* header)
 {
     uint16_t bit_count;
     if (is_info_header(header)) {
-        uint32_t used = u32_at(header, 32);
+        uint32_t used = get_u32(header, 32);
         if (used != 0)
             return (uint16_t)used;
-        bit_count = u16_at(header, 14);
+        bit_count = get_u16(header, 14);
     } else {
-        bit_count = u16_at(header, 10);
+        bit_count = get_u16(header, 10);
     }
     switch (bit_count) {
     case 1:
@@ -52,7 +40,7 @@ uint16_t dib_palette_size(const void* header)
 
 const unsigned char* dib_bits(const void* header)
 {
-    return static_cast<const unsigned char*>(header) + u32_at(header, 0) +
+    return static_cast<const unsigned char*>(header) + get_u32(header, 0) +
            dib_palette_size(header);
 }
 

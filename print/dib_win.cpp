@@ -10,8 +10,10 @@ static HGLOBAL fill_dib(HDC screen, HBITMAP bitmap, BITMAPINFOHEADER bi)
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof bi + dib_palette_size(&bi));
     void* p = block ? GlobalLock(block) : NULL;
     if (!p) {
+        DWORD error = GetLastError();
         if (block)
             GlobalFree(block);
+        SetLastError(error);
         return NULL;
     }
     // The first query, without bits, fills in the colour table and perhaps the image size.
@@ -27,17 +29,21 @@ static HGLOBAL fill_dib(HDC screen, HBITMAP bitmap, BITMAPINFOHEADER bi)
     HGLOBAL grown = GlobalReAlloc(block, sizeof bi + dib_palette_size(&bi) + bi.biSizeImage,
                                   GMEM_MOVEABLE);
     if (!grown) {
+        DWORD error = GetLastError();
         GlobalFree(block);
+        SetLastError(error);
         return NULL;
     }
     p = GlobalLock(grown);
     int lines = p ? GetDIBits(screen, bitmap, 0, (UINT)bi.biHeight, dib_bits(p), (BITMAPINFO*)p,
                               DIB_RGB_COLORS)
                   : 0;
+    DWORD error = GetLastError();
     if (p)
         GlobalUnlock(grown);
     if (lines == 0) {
         GlobalFree(grown);
+        SetLastError(error);
         return NULL;
     }
     return grown;
@@ -63,8 +69,11 @@ HGLOBAL bitmap_to_dib(HBITMAP bitmap, HPALETTE palette)
     HPALETTE previous = SelectPalette(screen, palette, FALSE);
     RealizePalette(screen);
     HGLOBAL block = fill_dib(screen, bitmap, bi);
+    DWORD error = GetLastError();
     SelectPalette(screen, previous, TRUE);
     RealizePalette(screen);
     ReleaseDC(NULL, screen);
+    if (!block)
+        SetLastError(error);  // the caller's step box names the call that failed
     return block;
 }

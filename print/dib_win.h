@@ -3,5 +3,6 @@
 
 #include <windows.h>
 
-// A new packed DIB (the caller frees it), or NULL. With no palette the default one is used.
+// A new packed DIB (the caller frees it), or NULL with the last error of the call that failed.
+// With no palette the default one is used.
 HGLOBAL bitmap_to_dib(HBITMAP bitmap, HPALETTE palette);

@@ -3,35 +3,26 @@
 
 #include <cstring>
 
-static uint16_t get_u16(const unsigned char* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-static void put_u16(unsigned char* p, uint16_t v)
-{
-    p[0] = static_cast<unsigned char>(v & 0xFF);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
+#include "app/byte_order.h"
 
 uint16_t stored_dm_size(const SettingsRecord& record)
 {
-    return get_u16(record.printer_devmode + DEVMODE_SIZE_AT);
+    return get_u16(record.printer_devmode, DEVMODE_SIZE_AT);
 }
 
 uint16_t stored_dm_driver_extra(const SettingsRecord& record)
 {
-    return get_u16(record.printer_devmode + DEVMODE_DRIVER_EXTRA_AT);
+    return get_u16(record.printer_devmode, DEVMODE_DRIVER_EXTRA_AT);
 }
 
 void set_stored_dm_size(SettingsRecord& record, uint16_t size)
 {
-    put_u16(record.printer_devmode + DEVMODE_SIZE_AT, size);
+    put_u16(record.printer_devmode, DEVMODE_SIZE_AT, size);
 }
 
 void set_stored_dm_orientation(SettingsRecord& record, int16_t orientation)
 {
-    put_u16(record.printer_devmode + DEVMODE_ORIENTATION_AT, static_cast<uint16_t>(orientation));
+    put_u16(record.printer_devmode, DEVMODE_ORIENTATION_AT, static_cast<uint16_t>(orientation));
 }
 
 void store_returned_devmode(SettingsRecord& record, const unsigned char* devmode, size_t available)

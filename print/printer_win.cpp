@@ -39,18 +39,22 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
     defaults.pDevMode = dm;
     HANDLE printer = NULL;
     BOOL opened = OpenPrinterA(device_name, &printer, &defaults);
+    DWORD open_error = GetLastError();
     if (dm)
         GlobalUnlock(devmode);
     if (!opened) {
-        show_step_error(SAVE_FAILED_TEXT, "Open Printer");
+        show_step_error_code(SAVE_FAILED_TEXT, "Open Printer", open_error);
         return -1;
     }
 
     DWORD needed = 0;
     GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
+    DWORD query_error = GetLastError();
     BYTE* info = needed ? static_cast<BYTE*>(calloc(1, needed)) : NULL;
     if (!info || !GetPrinterDriverA(printer, NULL, 2, info, needed, &needed)) {
-        show_step_error(SAVE_FAILED_TEXT, "Get Driver");
+        // Without a size the first query is the call that failed; without the block, memory.
+        DWORD error = !needed ? query_error : !info ? ERROR_NOT_ENOUGH_MEMORY : GetLastError();
+        show_step_error_code(SAVE_FAILED_TEXT, "Get Driver", error);
         free(info);
         ClosePrinter(printer);
         return -1;

@@ -80,8 +80,8 @@ static INT_PTR on_init(HWND dlg)
     bool proportional = settings.proportional_print == 1;
     set_dlg_check(dlg, IDC_BASIC_PROPORTIONAL, proportional);
     set_dlg_check(dlg, IDC_BASIC_FIT_TO_PAPER, !proportional);
-    set_dlg_number(dlg, IDC_BASIC_MARGIN_TOP, "%ld", settings.punch_margin_top);
-    set_dlg_number(dlg, IDC_BASIC_MARGIN_LEFT, "%ld", settings.punch_margin_left);
+    set_dlg_number(dlg, IDC_BASIC_MARGIN_TOP, "%d", settings.punch_margin_top);
+    set_dlg_number(dlg, IDC_BASIC_MARGIN_LEFT, "%d", settings.punch_margin_left);
     set_dlg_check(dlg, IDC_BASIC_INVERT, settings.invert_image == 1);
     set_dlg_check(dlg, IDC_BASIC_BLACK_EMPHASIS, settings.black_emphasis == 1);
     set_dlg_check(dlg, IDC_BASIC_BINARIZE, settings.binarize == 1);
@@ -113,15 +113,13 @@ static void on_scroll(HWND dlg, HWND bar, int code, int thumb)
     }
 }
 
-// Puts the corrections back to 0 in the record at once; only OK saves them.
+// Puts the corrections back to 0 in the controls only: OK takes them from there (and clears
+// the reserved words), while Cancel must leave the record as it was, since the tray saves the
+// record from memory without reloading it first.
 static void on_reset(HWND dlg)
 {
-    settings.reserved_d72 = 0;
-    settings.reserved_d80 = 0;
-    for (const CorrectionBar& c : CORRECTION_BARS) {
-        settings.*c.field = 0;
+    for (const CorrectionBar& c : CORRECTION_BARS)
         set_correction(dlg, c, 0);
-    }
 }
 
 static void on_register(HWND dlg)

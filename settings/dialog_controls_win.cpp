@@ -6,10 +6,10 @@
 
 #include "settings/dialog_fields.h"
 
-void set_dlg_number(HWND dlg, int id, const char* format, long value)
+void set_dlg_number(HWND dlg, int id, const char* format, int32_t value)
 {
     char text[32];
-    snprintf(text, sizeof text, format, value);
+    snprintf(text, sizeof text, format, (int)value);
     SetDlgItemTextA(dlg, id, text);
 }
 

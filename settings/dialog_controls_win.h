@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-void set_dlg_number(HWND dlg, int id, const char* format, long value);
+// `format` takes one int: "%d", "%02d".
+void set_dlg_number(HWND dlg, int id, const char* format, int32_t value);
 // The number in the first `chars` characters of a control's text.
 int32_t dlg_number(HWND dlg, int id, size_t chars);
 

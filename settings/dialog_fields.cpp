@@ -1,6 +1,8 @@
 // Field rules of the settings dialogs.
 #include "settings/dialog_fields.h"
 
+#include "app/cp932.h"
+
 int32_t leading_number(const char* text, size_t max_chars)
 {
     size_t end = 0;
@@ -23,11 +25,6 @@ int32_t leading_number(const char* text, size_t max_chars)
     if (value > INT32_MAX)
         value = INT32_MAX;
     return (int32_t)value;
-}
-
-static bool cp932_lead_byte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
 size_t cp932_prefix_length(const char* text, size_t max_bytes)

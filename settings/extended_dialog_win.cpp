@@ -10,7 +10,6 @@
 #include "app/hint_popup_win.h"
 #include "app/ids.h"
 #include "app/shell_win.h"
-#include "app/status.h"
 #include "files/bmp_writer_win.h"
 #include "print/font_win.h"
 #include "res/resource.h"
@@ -82,10 +81,10 @@ struct NumberField {
 };
 
 static const NumberField AREA_FIELDS[] = {
-    {IDC_EXT_AREA_LEFT, &SettingsRecord::area_left, "%ld", AREA_CHARS, 0},
-    {IDC_EXT_AREA_RIGHT, &SettingsRecord::area_right, "%ld", AREA_CHARS, 1},
-    {IDC_EXT_AREA_TOP, &SettingsRecord::area_top, "%ld", AREA_CHARS, 0},
-    {IDC_EXT_AREA_BOTTOM, &SettingsRecord::area_bottom, "%ld", AREA_CHARS, 1},
+    {IDC_EXT_AREA_LEFT, &SettingsRecord::area_left, "%d", AREA_CHARS, 0},
+    {IDC_EXT_AREA_RIGHT, &SettingsRecord::area_right, "%d", AREA_CHARS, 1},
+    {IDC_EXT_AREA_TOP, &SettingsRecord::area_top, "%d", AREA_CHARS, 0},
+    {IDC_EXT_AREA_BOTTOM, &SettingsRecord::area_bottom, "%d", AREA_CHARS, 1},
 };
 
 static const NumberField TIME_FIELDS[] = {

@@ -6,8 +6,8 @@
 #include <stdio.h>
 
 #include "app/hint_popup_win.h"
+#include "app/ids.h"
 #include "app/shell_win.h"
-#include "app/status.h"
 #include "res/resource.h"
 #include "settings/dialog_controls_win.h"
 #include "settings/hotkeys.h"

@@ -3,7 +3,11 @@
 offering the files as text/uri-list. Wine turns such a drop on a window that accepts files into
 WM_DROPFILES. Started by the system tests; writes how the drop ended to a result file.
 
-    xdnd_drop.py X Y RESULT_FILE PATH...
+    xdnd_drop.py X Y RESULT_FILE PATH... [--drop-when FILE]
+
+With --drop-when the drag is taken over the target and held there until FILE exists, so that a
+test can let go at a moment of its choosing (within a few milliseconds); FILE.holding is made
+once the target has answered and the drag is held.
 
 The result file gets one line: "finished" when the target took the drop and said it was done,
 "refused" when it would not take it, or "error: ..." on anything else. The exit code is 0 only
@@ -102,7 +106,21 @@ class DragSource:
                 raise DropFailed("no %s in time" % name)
             select.select([self.d.fileno()], [], [], min(left, 0.1))
 
-    def drop(self, x, y):
+    def hold_until(self, path):
+        """Says it is holding (PATH.holding), then answers selection requests until `path`
+        exists."""
+        with open(path + ".holding", "w"):
+            pass
+        while not os.path.exists(path):
+            while self.d.pending_events():
+                ev = self.d.next_event()
+                if ev.type == X.SelectionRequest:
+                    self.answer_selection_request(ev)
+            if time.monotonic() > self.deadline:
+                raise DropFailed("%s did not come" % path)
+            select.select([self.d.fileno()], [], [], 0.002)
+
+    def drop(self, x, y, drop_when=None):
         target, version = self.target_at(x, y)
         me = self.window.id
         version = min(version, XDND_VERSION)
@@ -113,6 +131,8 @@ class DragSource:
         if not status[1] & 1:
             self.send(target, "XdndLeave", [me])
             return "refused"
+        if drop_when:
+            self.hold_until(drop_when)
         self.send(target, "XdndDrop", [me, 0, X.CurrentTime])
         self.wait_for("XdndFinished")
         return "finished"
@@ -133,11 +153,12 @@ def main():
     ap.add_argument("result")
     ap.add_argument("paths", nargs="+")
     ap.add_argument("--timeout", type=float, default=15.0)
+    ap.add_argument("--drop-when", help="hold the drag until this file exists")
     args = ap.parse_args()
     uris = ["file://" + urllib.parse.quote(os.path.abspath(p)) for p in args.paths]
     try:
         source = DragSource(display.Display(), uris, time.monotonic() + args.timeout)
-        outcome = source.drop(args.x, args.y)
+        outcome = source.drop(args.x, args.y, args.drop_when)
     except (DropFailed, error.XError, OSError) as e:
         outcome = "error: %s" % e
     write_result(args.result, outcome)

@@ -484,6 +484,8 @@ TEST_F(BmpFiles, LoaderRefusals)
     Bytes good = rgb_file(6, 5, false);
     write_file(dir + "\\w10000.bmp", rgb_file(10000, 1, false));
     write_file(dir + "\\w10001.bmp", rgb_file(10001, 1, false));
+    write_file(dir + "\\w0.bmp", rgb_file(0, 5, false));
+    write_file(dir + "\\h0.bmp", rgb_file(6, 0, false));
     write_file(dir + "\\text.bmp", Bytes{'h', 'e', 'l', 'l', 'o'});
     write_file(dir + "\\ten.bmp", Bytes{'B', 'M', 100, 0, 0, 0, 0, 0, 0, 0});
     write_file(dir + "\\cut.bmp", Bytes(good.begin(), good.end() - 1));
@@ -500,6 +502,8 @@ TEST_F(BmpFiles, LoaderRefusals)
     const char* cannot_expand = "ビットマップファイルを展開することができません";
     const char* cases[][2] = {
         {"w10001.bmp", "ビットマップファイルを取り扱えません"},
+        {"w0.bmp", "ビットマップファイルを取り扱えません"},
+        {"h0.bmp", "ビットマップファイルを取り扱えません"},
         {"missing.bmp", "ファイルを開くことができません"},
         {"text.bmp", not_bitmap},
         {"ten.bmp", not_bitmap},

@@ -14,6 +14,7 @@
 #include "capture/colour_adjust.h"
 #include "print/dib_win.h"
 #include "settings/settings.h"
+#include "tests/module/import_hook_win.h"
 #include "tests/module/module_harness_win.h"
 #include "tests/system/harness_win.h"
 
@@ -319,7 +320,7 @@ TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
         HGDIOBJ old = SelectObject(dc, a);
         clear_painted_percents();
         adjust_percent = 100;
-        adjust_image_colours(dc, a, w, h);
+        ASSERT_TRUE(adjust_image_colours_in_bulk(dc, a, w, h)) << "the bulk pass did not run";
         std::vector<int> bulk_percents = painted_percents();
         SelectObject(dc, b);
         clear_painted_percents();
@@ -335,6 +336,141 @@ TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
         DeleteObject(b);
     }
     ReleaseDC(NULL, screen);
+}
+
+namespace {
+
+// A display bitmap of w x h filled with noise.
+HBITMAP noise_bitmap(int w, int h, uint32_t seed)
+{
+    HDC screen = GetDC(NULL);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    std::vector<uint32_t> noise((size_t)w * h);
+    for (auto& p : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        p = seed >> 8;
+    }
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    SetDIBits(screen, bitmap, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(NULL, screen);
+    return bitmap;
+}
+
+// The bitmap adjusted pixel by pixel, for comparison.
+Image adjusted_by_pixel(int w, int h, uint32_t seed)
+{
+    HBITMAP b = noise_bitmap(w, h, seed);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    adjust_image_colours_by_pixel(dc, w, h);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    Image img = bitmap_pixels(b);
+    DeleteObject(b);
+    return img;
+}
+
+// Takes every free stretch of the address space of at least `smallest` bytes while it lives,
+// so that no allocation of that size can succeed.
+struct AddressSpaceTaken {
+    std::vector<void*> taken;
+    explicit AddressSpaceTaken(size_t smallest)
+    {
+        for (size_t size = (size_t)1 << 30; size >= smallest; size /= 2)
+            while (void* p = VirtualAlloc(NULL, size, MEM_RESERVE, PAGE_NOACCESS))
+                taken.push_back(p);
+    }
+    ~AddressSpaceTaken()
+    {
+        for (void* p : taken)
+            VirtualFree(p, 0, MEM_RELEASE);
+    }
+};
+
+}  // namespace
+
+// Without memory for a copy of the bits the pass goes pixel by pixel, and no exception
+// leaves it (it runs inside the main window's procedure, with the clipboard open).
+TEST_F(Capture, PassWithoutMemoryForTheBitsGoesPixelByPixel)
+{
+    settings.brightness = 25;
+    settings.red_level = -40;
+    const int w = 600, h = 500;  // 1.2 MB of bits: more than any stretch left
+    Image expected = adjusted_by_pixel(w, h, 7);
+    HBITMAP b = noise_bitmap(w, h, 7);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    bool ran_in_bulk = true;
+    {
+        AddressSpaceTaken taken(1 << 20);
+        ASSERT_FALSE(taken.taken.empty());
+        try {
+            ran_in_bulk = adjust_image_colours_in_bulk(dc, b, w, h);
+            if (!ran_in_bulk)
+                adjust_image_colours(dc, b, w, h);
+        } catch (...) {
+            ADD_FAILURE() << "an exception left the pass";
+        }
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_FALSE(ran_in_bulk) << "the bulk pass found memory after all";
+    Image got = bitmap_pixels(b);
+    DeleteObject(b);
+    EXPECT_TRUE(got.pixels == expected.pixels) << "not the pixel method's result";
+}
+
+namespace {
+
+ImportHook* set_bits_hook = nullptr;
+int short_writes = 0;
+
+// The system's SetDIBits writing only the first half of the lines asked for, as a driver short
+// of memory may, and saying so.
+int WINAPI half_set_dibits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
+                           const BITMAPINFO* info, UINT use)
+{
+    auto real = reinterpret_cast<decltype(&SetDIBits)>(set_bits_hook->original);
+    short_writes++;
+    return real(dc, bitmap, start, lines / 2, bits, info, use);
+}
+
+}  // namespace
+
+// A write-back that stopped short leaves some rows adjusted and the rest as they were; the
+// pass must still end with every pixel adjusted exactly once.
+TEST_F(Capture, ShortWriteBackIsFinishedWithoutAdjustingRowsTwice)
+{
+    settings.brightness = 60;
+    settings.blue_level = 80;
+    const int w = 64, h = 40;
+    Image expected = adjusted_by_pixel(w, h, 3);
+    HBITMAP b = noise_bitmap(w, h, 3);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ old = SelectObject(dc, b);
+    {
+        ImportHook hook("gdi32.dll", "SetDIBits", (void*)half_set_dibits);
+        ASSERT_TRUE(hook.original) << "the program does not import SetDIBits";
+        set_bits_hook = &hook;
+        short_writes = 0;
+        adjust_image_colours(dc, b, w, h);
+        set_bits_hook = nullptr;
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    EXPECT_EQ(short_writes, 1) << "the bulk pass did not write back";
+    Image got = bitmap_pixels(b);
+    DeleteObject(b);
+    ASSERT_EQ(got.pixels.size(), expected.pixels.size());
+    int wrong = 0;
+    for (size_t i = 0; i < got.pixels.size(); i++)
+        wrong += (got.pixels[i] & 0xFFFFFF) != (expected.pixels[i] & 0xFFFFFF);
+    EXPECT_EQ(wrong, 0) << "pixels not adjusted exactly once, of " << got.pixels.size();
 }
 
 TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)

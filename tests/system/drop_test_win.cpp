@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
 #include "tests/system/outside_win.h"
 
@@ -173,5 +174,240 @@ TEST(Drop, CancelKeyStopsTheRestOfARunAndTheNextDropIsOutput)
         pages++;
     }
     EXPECT_EQ(pages, outputs + 1);
+    EXPECT_TRUE(k.close());
+}
+
+namespace {
+
+// Visible message boxes of the program, innermost last is not promised.
+struct BoxSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_box(HWND hwnd, LPARAM lp)
+{
+    auto* s = reinterpret_cast<BoxSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = {0};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == s->pid && IsWindowVisible(hwnd) && strcmp(cls, "#32770") == 0)
+        s->found.push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<std::string> box_texts(const Kavrel& k)
+{
+    BoxSearch s{k.pi.dwProcessId, {}};
+    EnumWindows(collect_box, reinterpret_cast<LPARAM>(&s));
+    std::vector<std::string> texts;
+    for (HWND box : s.found)
+        texts.push_back(box_text(box));
+    return texts;
+}
+
+// Which of `inputs` the output file shows, or -1 for none of them.
+int which_input(const Bytes& out, const std::vector<Bytes>& inputs)
+{
+    if (out.size() < 54)
+        return -1;
+    for (size_t n = 0; n < inputs.size(); n++) {
+        const Bytes& in = inputs[n];
+        int width = i32_at(in, 18), height = i32_at(in, 22);
+        if (i32_at(out, 18) != width || i32_at(out, 22) != height)
+            continue;
+        bool same = true;
+        for (int y = 0; y < height && same; y++)
+            for (int x = 0; x < width && same; x++)
+                same = bmp_pixel(out, x, y) == bmp_pixel(in, x, y);
+        if (same)
+            return (int)n;
+    }
+    return -1;
+}
+
+// Waits until no new numbered output has come for `quiet_ms`; how many there are then.
+int settled_outputs(const std::string& dir, int quiet_ms, int timeout_ms = 90000)
+{
+    DWORD start = GetTickCount(), last_change = start;
+    int seen = count_numbered_outputs(dir);
+    while (GetTickCount() - last_change < (DWORD)quiet_ms &&
+           GetTickCount() - start < (DWORD)timeout_ms) {
+        pump_messages(200);
+        int now = count_numbered_outputs(dir);
+        if (now != seen) {
+            seen = now;
+            last_change = GetTickCount();
+        }
+    }
+    return seen;
+}
+
+}  // namespace
+
+// A drop that comes while another drop's files are still being output takes its place: each
+// of its files comes out once, in order, and nothing more of the first drop after it. Under Wine
+// a drop comes in between the program's own queued steps only while a box is up, so each drop
+// holds a file that is no bitmap; and the first drop's box is answered first, while the second
+// drop's box may be up as well, as a user would answer the older box.
+TEST(Drop, NewDropReplacesARunningOneWithEveryFileOutputOnce)
+{
+    std::string dir = fresh_work_dir("drop-over-drop");
+    write_file(ini_path(dir), output_settings(dir, 1, 1, 1));  // numbered files
+    std::vector<Bytes> inputs;
+    std::vector<std::string> first, second;
+    const char text[] = "no picture\r\n";
+    for (int i = 0; i < 4; i++) {
+        for (int d = 0; d < 2; d++) {
+            std::vector<std::string>& drop = d == 0 ? first : second;
+            drop.push_back(dir + (d == 0 ? "\\FIRST" : "\\SECOND") + std::to_string(i + 1) +
+                           ".BMP");
+            if (i == 1) {
+                write_file(drop.back(), Bytes(text, text + sizeof text - 1));
+                continue;
+            }
+            inputs.push_back(pattern_bmp(30 + 10 * d + i, 20 + i, 1 + 10 * d + i));
+            write_file(drop.back(), inputs.back());
+        }
+    }
+    // inputs: F1 S1 F3 S3 F4 S4
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+
+    ASSERT_EQ(drop_files(main, first, dir), "finished");
+    HWND first_box = k.message_box();
+    ASSERT_TRUE(first_box) << "no box for the first drop's file that is no bitmap";
+    ASSERT_EQ(drop_files(main, second, dir), "finished");
+    pump_messages(2000);
+    press_ok(first_box);
+    wait_gone(first_box);
+    // Any other box is the second drop's, for its file that is no bitmap.
+    for (int round = 0; round < 4; round++) {
+        pump_messages(1000);
+        BoxSearch search{k.pi.dwProcessId, {}};
+        EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
+        for (HWND box : search.found) {
+            EXPECT_EQ(box_text(box).rfind("このファイルはビットマップファイルではありません\n", 0),
+                      0u)
+                << box_text(box);
+            press_ok(box);
+            wait_gone(box);
+        }
+    }
+    int outputs = settled_outputs(dir, 3000);
+    EXPECT_TRUE(box_texts(k).empty());
+
+    const char* names[] = {"F1", "S1", "F3", "S3", "F4", "S4"};
+    std::vector<int> order;
+    std::string seen;
+    for (int n = 0; n < outputs; n++) {
+        order.push_back(which_input(read_file(numbered_output(dir, n)), inputs));
+        seen += std::string(order.back() < 0 ? "?" : names[order.back()]) + " ";
+    }
+    EXPECT_EQ(seen, "F1 S1 S3 S4 ") << "the outputs in turn";
+    EXPECT_TRUE(k.close());
+}
+
+// A drop that comes while a screen copy is being output would take the clipboard from under
+// it. It is refused like any request that finds the program busy: the copy ends as it would
+// have, nothing comes out of the drop, and the next drop is taken again.
+TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
+{
+    std::string dir = fresh_work_dir("drop-over-copy");
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));  // OUT.BMP, overwritten
+    std::string dropped = dir + "\\DROPPED.BMP";
+    Bytes image = pattern_bmp(37, 23, 5);
+    write_file(dropped, image);
+    std::string out = dir + "\\OUT.BMP";
+    write_file(out, Bytes{'x'});
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+
+    // Held without sharing, the output file stops the copy's file step in a box: the copy is
+    // then under way, with the program taking messages.
+    HANDLE held = CreateFileA(out.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    press_keys({VK_SNAPSHOT});
+    HWND box = k.message_box();
+    ASSERT_TRUE(box) << "the copy's file step did not stop";
+    EXPECT_EQ(box_text(box).rfind("出力ファイルが作成できません\nCreate Bitmap File(ERR=", 0), 0u)
+        << box_text(box);
+    CloseHandle(held);
+    DeleteFileA(out.c_str());
+
+    // The file is free now: a drop that was taken would be written at once.
+    ASSERT_EQ(drop_files(main, {dropped}, dir), "finished");
+    pump_messages(2000);
+    EXPECT_FALSE(file_exists(out)) << "the drop was output during the copy";
+    std::vector<std::string> texts = box_texts(k);
+    EXPECT_EQ(texts.size(), 1u) << "boxes of the drop";
+
+    press_ok(box);
+    ASSERT_TRUE(wait_gone(box));
+    box = k.message_box();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box_text(box), "ファイル出力できませんでした");
+    press_ok(box);
+    pump_messages(2000);
+    EXPECT_FALSE(file_exists(out)) << "something was output after the copy";
+    EXPECT_TRUE(box_texts(k).empty());
+
+    // The refused drop left nothing behind: the next one is output.
+    ASSERT_EQ(drop_files(main, {dropped}, dir), "finished");
+    expect_same_image(wait_for_bmp(out, OUTPUT_TIMEOUT_MS), image);
+    EXPECT_TRUE(k.close());
+}
+
+// Right after a copy the program waits 500 ms before it takes the next request. A drop taken in
+// those 500 ms keeps the program busy until its own end: the wait of the copy does not run on
+// and let a copy in while the drop is still in hand.
+TEST(Drop, DropRightAfterACopyKeepsCopiesOutUntilItsEnd)
+{
+    std::string dir = fresh_work_dir("drop-after-copy");
+    write_file(ini_path(dir), output_settings(dir, 1, 1, 1));  // numbered files
+    // A file that is no bitmap keeps the drop in hand, in its box, as long as the test likes.
+    std::string text_file = dir + "\\NOTE.BMP";
+    const char text[] = "no picture\r\n";
+    write_file(text_file, Bytes(text, text + sizeof text - 1));
+    Kavrel k(dir);
+    HWND main = k.main_window();
+    ASSERT_TRUE(main);
+    pump_messages(1000);
+
+    std::string trigger = dir + "\\let-go";
+    std::string drop = start_drop(main, {text_file}, dir, trigger);
+    ASSERT_FALSE(drop.empty());
+    DWORD start = GetTickCount();
+    while (!file_exists(trigger + ".holding") && GetTickCount() - start < 15000)
+        pump_messages(20);
+    ASSERT_TRUE(file_exists(trigger + ".holding")) << finish_drop(drop);
+
+    press_keys({VK_SNAPSHOT});
+    ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u)
+        << "the copy did not come out";
+    write_file(trigger, Bytes{'1'});
+    ASSERT_EQ(finish_drop(drop), "finished");
+    HWND box = k.message_box();
+    ASSERT_TRUE(box) << "the drop was not taken";
+    EXPECT_EQ(box_text(box).rfind("このファイルはビットマップファイルではありません\n", 0), 0u)
+        << box_text(box);
+    // Well past the copy's 500 ms, with the drop still in hand.
+    pump_messages(1500);
+    press_keys({VK_SNAPSHOT});
+    pump_messages(3000);
+    EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "a copy was taken during the drop";
+
+    press_ok(box);
+    wait_gone(box);
+    pump_messages(1500);
+    EXPECT_TRUE(box_texts(k).empty());
+    press_keys({VK_SNAPSHOT});
+    EXPECT_GE(wait_for_bmp(numbered_output(dir, 1), OUTPUT_TIMEOUT_MS).size(), 54u)
+        << "no copy after the drop's end";
     EXPECT_TRUE(k.close());
 }

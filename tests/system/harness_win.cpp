@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "app/status.h"
+#include "app/ids.h"
 
 static std::string exe_dir()
 {

@@ -71,13 +71,13 @@ std::string tests_folder()
     return path.substr(0, path.rfind('/'));
 }
 
-std::string drop_files(HWND target, const std::vector<std::string>& files,
-                       const std::string& work_dir)
+std::string start_drop(HWND target, const std::vector<std::string>& files,
+                       const std::string& work_dir, const std::string& trigger)
 {
     static int drops;
     const char* script = getenv("KAVREL_XDND_DROP");
     if (!script || !*script)
-        return "KAVREL_XDND_DROP is not set (run under scripts/wine-session.sh)";
+        return "";
     RECT rc;
     GetWindowRect(target, &rc);
     std::string result = work_dir + "\\drop" + std::to_string(++drops) + ".txt";
@@ -87,11 +87,26 @@ std::string drop_files(HWND target, const std::vector<std::string>& files,
                       std::to_string((rc.top + rc.bottom) / 2) + " \"" + unix_path(result) + "\"";
     for (const std::string& f : files)
         cmd += " \"" + unix_path(f) + "\"";
+    if (!trigger.empty())
+        cmd += " --drop-when \"" + unix_path(trigger) + "\"";
     if (!start_unix(cmd))
-        return "the drag source did not start: error " + std::to_string(GetLastError());
+        return "";
+    return result;
+}
+
+std::string finish_drop(const std::string& result)
+{
+    if (result.empty())
+        return "the drag source did not start (is KAVREL_XDND_DROP set?)";
     if (!wait_file(result, DROP_TIMEOUT_MS))
         return "the drag source gave no result";
     return first_line(read_file(result));
+}
+
+std::string drop_files(HWND target, const std::vector<std::string>& files,
+                       const std::string& work_dir)
+{
+    return finish_drop(start_drop(target, files, work_dir, ""));
 }
 
 int run_linux(const std::string& work_dir, const std::string& command, std::string* output,

@@ -18,6 +18,13 @@ std::string unix_path(const std::string& windows_path);
 std::string drop_files(HWND target, const std::vector<std::string>& files,
                        const std::string& work_dir);
 
+// The same drag, held over `target` until the file `trigger` exists, and dropped then (at
+// once when `trigger` is empty). Returns without waiting: what to hand to finish_drop, which
+// waits for the drop's end and says how it ended, as drop_files does.
+std::string start_drop(HWND target, const std::vector<std::string>& files,
+                       const std::string& work_dir, const std::string& trigger);
+std::string finish_drop(const std::string& started);
+
 // Runs a Linux shell command line in `work_dir` and waits for it: its exit code, or -1 when it
 // did not end within `timeout_ms`. What it printed goes to `output` (its errors
 // beside it, in run<N>.err of `work_dir`).

@@ -149,8 +149,19 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
     ASSERT_TRUE(wait_gone(dlg));
     pause_ms(500);
     EXPECT_EQ(s.ini(), before) << "Cancel saved";
+    // The tray saves the record from memory: it must still hold what the file holds.
+    HWND main = s.k.main_window();
+    PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
+    Bytes in_tray = wait_saved(s, before);
+    EXPECT_EQ(i32_at(in_tray, AT(tray_mode)), 1);
+    for (size_t field : {AT(brightness), AT(red_level), AT(green_level), AT(blue_level),
+                         AT(reserved_d72), AT(reserved_d80)})
+        EXPECT_EQ(i32_at(in_tray, field), 40) << "the cancelled reset was saved, at " << field;
+    before = in_tray;
 
-    dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
+    // From the tray the window is hidden; its system menu commands still open the dialog.
+    PostMessageA(main, WM_SYSCOMMAND, CMD_BASIC_SETTINGS, 0);
+    dlg = wait_dialog_titled(s.k, BASIC_CAPTION);
     ASSERT_TRUE(dlg);
     EXPECT_EQ(control_text(dlg, IDC_BASIC_RED_VALUE), "40") << "the file's values again";
     click(dlg, IDC_BASIC_RESET);
@@ -162,7 +173,8 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
         EXPECT_EQ(i32_at(ini, field), 0) << "at " << field;
     EXPECT_EQ(i32_at(ini, AT(proportional_print)), 1);
     EXPECT_EQ(i32_at(ini, AT(fit_to_paper)), 0);
-    EXPECT_TRUE(s.k.close());
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(s.k.wait_exit(START_TIMEOUT_MS));
 }
 
 TEST(ExtendedSettings, ShowsTheRecordAndStoresFieldsWithTheirLimits)

@@ -3,7 +3,7 @@
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
-#include "app/status.h"
+#include "app/ids.h"
 #include "tests/system/harness_win.h"
 
 namespace {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/ids.h"
-#include "app/status.h"
 #include "settings/settings.h"
 #include "tests/system/harness_win.h"
 

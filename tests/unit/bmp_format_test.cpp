@@ -181,6 +181,8 @@ TEST(BmpLoadChecks, FormatsAndSizes)
     put(f, 28, 64, 2);
     EXPECT_EQ(verdict(f), BMP_CANNOT_EXPAND) << "64 bits";
     EXPECT_EQ(verdict(rgb_file(-2, 2)), BMP_CANNOT_EXPAND) << "negative width";
+    EXPECT_EQ(verdict(rgb_file(0, 2)), BMP_CANNOT_HANDLE) << "no width";
+    EXPECT_EQ(verdict(rgb_file(2, 0)), BMP_CANNOT_HANDLE) << "no height";
     EXPECT_EQ(verdict(rgb_file(10000, 1)), BMP_LOAD_OK);
     EXPECT_EQ(verdict(rgb_file(10001, 1)), BMP_CANNOT_HANDLE);
     BmpBlockView v;

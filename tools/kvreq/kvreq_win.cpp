@@ -11,7 +11,6 @@
 
 #include "app/dde_commands.h"
 #include "app/ids.h"
-#include "app/status.h"
 
 enum Outcome { ACCEPTED = 0, REFUSED = 1, NOT_RUNNING = 2, NO_ANSWER = 3 };
 
