@@ -1,0 +1,51 @@
+// The notification-area icon goes when the main window is destroyed, seen while the window
+// still exists: Wine's shell drops the icons of a destroyed window by itself, so a look after
+// the program ended cannot tell whether the program removed its icon.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "app/shell_win.h"
+#include "app/tray_win.h"
+#include "settings/settings.h"
+#include "settings/settings_win.h"
+#include "tests/module/module_harness_win.h"
+#include "tests/system/harness_win.h"
+
+namespace {
+
+// Whether the shell holds icon 876 of `window`: a change of nothing succeeds only then.
+bool icon_in_tray(HWND window)
+{
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window;
+    nid.uID = 876;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+}  // namespace
+
+TEST(TrayIcon, GoesWhenTheMainWindowIsDestroyedNotAfter)
+{
+    std::string dir = fresh_work_dir("tray-icon");
+    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
+    reset_settings(settings);
+    repair_loaded_settings(settings);
+    ASSERT_EQ(save_settings(0), 0);
+    HWND window = make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    ASSERT_FALSE(icon_in_tray(window));
+    ASSERT_EQ(move_into_tray(), 0);
+    ASSERT_TRUE(icon_in_tray(window)) << "no icon to remove";
+    // The main window's own handling of its destruction, with the window still there.
+    instance_mutex = NULL;
+    main_window_proc(window, WM_DESTROY, 0, 0);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit posted";
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(icon_in_tray(window)) << "the icon would outlive the program";
+    destroy_stand_in_main_window();
+}
