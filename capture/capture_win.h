@@ -30,4 +30,3 @@ void adjust_image_colours_by_pixel(HDC dc, int width, int height);
 // memory for a copy of the bits, the bits not read), the bitmap then untouched. `dc` holds
 // `bitmap` before and after.
 bool adjust_image_colours_in_bulk(HDC dc, HBITMAP bitmap, int width, int height);
-
