@@ -452,6 +452,8 @@ TEST_F(Leaks, RefusedBmpFiles)
 // lock, and the PDFs removed after.
 TEST_F(Leaks, Print)
 {
+    // The default printer is taken through PrintDlgA, which crashes there.
+    SKIP_WHERE_NOTHING_PRINTS();
     use_default_printer();
     ASSERT_EQ(capture_to_clipboard(main_window), 0);
     std::set<std::string> pdfs = printed_pdfs();
@@ -471,6 +473,8 @@ TEST_F(Leaks, Print)
 
 TEST_F(Leaks, FailedPrints)
 {
+    // The default printer is taken through PrintDlgA, which crashes there.
+    SKIP_WHERE_NOTHING_PRINTS();
     use_default_printer();
     ASSERT_EQ(capture_to_clipboard(main_window), 0);
     {
