@@ -8,6 +8,7 @@
 
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "capture/capture_win.h"
 #include "tests/system/harness_win.h"
 
 static COLORREF stand_in_colour;
@@ -171,4 +172,28 @@ void keep_pdf_for_check(const std::string& pdf, const std::string& name,
         fputs(expectations.c_str(), f);
         fclose(f);
     }
+}
+
+void put_painted_image_on_clipboard(int w, int h, const RECT* parts, const COLORREF* colours,
+                                    int count)
+{
+    HDC screen = GetDC(NULL);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    for (int i = 0; i < count; i++) {
+        HBRUSH b = CreateSolidBrush(colours[i]);
+        FillRect(dc, &parts[i], b);
+        DeleteObject(b);
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    ReleaseDC(NULL, screen);
+    OpenClipboard(main_window);
+    EmptyClipboard();
+    SetClipboardData(CF_BITMAP, bitmap);
+    CloseClipboard();
+    capture_width = w;
+    capture_height = h;
+    capture_active_window = 0;
 }

@@ -32,6 +32,11 @@ struct BoxWatcher {
 };
 
 
+// Puts a w x h screen-compatible bitmap with each of `parts` filled in its colour on the
+// clipboard, as a capture would, and notes its size as the capture's.
+void put_painted_image_on_clipboard(int w, int h, const RECT* parts, const COLORREF* colours,
+                                    int count);
+
 // Waits for `handle` while still answering this thread's messages (the clipboard owner must
 // answer other threads). True when it was signalled.
 bool wait_pumping(HANDLE handle, int ms);

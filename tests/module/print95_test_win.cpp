@@ -164,27 +164,9 @@ bool system_is_95_family()
 
 void put_halves_on_clipboard(int w, int h)
 {
-    HDC screen = GetDC(NULL);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT left = {0, 0, w / 2, h}, right = {w / 2, 0, w, h};
-    HBRUSH b = CreateSolidBrush(LEFT_HALF);
-    FillRect(dc, &left, b);
-    DeleteObject(b);
-    b = CreateSolidBrush(RIGHT_HALF);
-    FillRect(dc, &right, b);
-    DeleteObject(b);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    ReleaseDC(NULL, screen);
-    OpenClipboard(main_window);
-    EmptyClipboard();
-    SetClipboardData(CF_BITMAP, bitmap);
-    CloseClipboard();
-    capture_width = w;
-    capture_height = h;
-    capture_active_window = 0;
+    const RECT parts[2] = {{0, 0, w / 2, h}, {w / 2, 0, w, h}};
+    const COLORREF colours[2] = {LEFT_HALF, RIGHT_HALF};
+    put_painted_image_on_clipboard(w, h, parts, colours, 2);
 }
 
 std::string colour_at(int x, int y, COLORREF c)

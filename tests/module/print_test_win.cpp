@@ -35,29 +35,11 @@ void put_image_on_clipboard(int w, int h)
 {
     image_w = w;
     image_h = h;
-    HDC screen = GetDC(NULL);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, image_w, image_h);
-    HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, bitmap);
     const RECT parts[4] = {{0, 0, image_w / 2, image_h / 2},
                            {image_w / 2, 0, image_w, image_h / 2},
                            {0, image_h / 2, image_w / 2, image_h},
                            {image_w / 2, image_h / 2, image_w, image_h}};
-    for (int i = 0; i < 4; i++) {
-        HBRUSH b = CreateSolidBrush(QUADRANTS[i]);
-        FillRect(dc, &parts[i], b);
-        DeleteObject(b);
-    }
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    ReleaseDC(NULL, screen);
-    OpenClipboard(main_window);
-    EmptyClipboard();
-    SetClipboardData(CF_BITMAP, bitmap);
-    CloseClipboard();
-    capture_width = image_w;
-    capture_height = image_h;
-    capture_active_window = 0;
+    put_painted_image_on_clipboard(w, h, parts, QUADRANTS, 4);
 }
 
 // What a person checks on the page: the four quadrants where the layout puts them, the frame
