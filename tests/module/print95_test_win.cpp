@@ -3,6 +3,7 @@
 // of a document or page that the spooler refuses. The GDI calls of the job are watched or made
 // to fail through the test program's import table.
 #include <windows.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
@@ -350,4 +351,69 @@ TEST_F(Print95, RefusedEndOfDocumentIsAFailedPrint)
         before.insert(pdf);
         DeleteFileA(pdf.c_str());
     }
+}
+
+// Wine's 95-family mode, where its print dialog cannot give the default printer: the setup is
+// taken from the spooler as the print dialog would return it. Wine's EndDoc fails there on a
+// DC made from the driver name (no page comes out), which the job must tell as a failed print.
+TEST(Print95Session, NoPageIsNeverReportedAsPrinted)
+{
+    if (!system_is_95_family())
+        GTEST_SKIP() << "for the 95-family session; the NT sessions print these pages";
+    make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    std::string dir = fresh_work_dir("print95session");
+    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
+    reset_settings(settings);
+    repair_loaded_settings(settings);
+    char name[256] = "";
+    DWORD size = sizeof name;
+    ASSERT_TRUE(GetDefaultPrinterA(name, &size));
+    // The device mode's public part as the print dialog returns it (Wine's driver of this
+    // mode gives none), and the printer's driver path.
+    DEVMODEA dm = {};
+    strncpy(reinterpret_cast<char*>(dm.dmDeviceName), name, CCHDEVICENAME - 1);
+    dm.dmSpecVersion = 0x400;
+    dm.dmSize = 156;
+    dm.dmFields = DM_ORIENTATION;
+    dm.dmOrientation = DMORIENT_PORTRAIT;
+    store_returned_devmode(settings, reinterpret_cast<const unsigned char*>(&dm), 156);
+    HANDLE printer = NULL;
+    ASSERT_TRUE(OpenPrinterA(name, &printer, NULL));
+    static BYTE info[4096];
+    DWORD needed = 0;
+    BOOL got = GetPrinterDriverA(printer, NULL, 2, info, sizeof info, &needed);
+    const char* path = got ? reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath : NULL;
+    if (!path || !*path) {
+        got = GetPrinterDriverA(printer, (LPSTR) "Windows NT x86", 2, info, sizeof info, &needed);
+        path = got ? reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath : NULL;
+    }
+    ClosePrinter(printer);
+    ASSERT_TRUE(path && *path) << "the printer has no driver path";
+    store_driver_name(settings, path);
+    settings.printer_choice = 1;
+    printf("[   NOTE   ] driver name '%s'\n", settings.printer_driver_name);
+    put_halves_on_clipboard(200, 100);
+    {
+        BoxWatcher boxes;
+        Platform win95(1);
+        std::set<std::string> before = printed_pdfs();
+        int result = print_image();
+        pump_messages(200);
+        std::vector<std::string> texts = boxes.texts();
+        std::string pdf = wait_for_new_pdf(before, result == 0 ? PDF_TIMEOUT_MS : 10000);
+        for (const std::string& t : texts)
+            printf("[   NOTE   ] box: %s\n", t.c_str());
+        if (result == 0) {
+            EXPECT_FALSE(pdf.empty()) << "reported as printed, but no page came out";
+            EXPECT_TRUE(texts.empty());
+        } else {
+            EXPECT_EQ(result, -6);
+            EXPECT_TRUE(pdf.empty());
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0].rfind("印刷準備に失敗しました\nEND DOC(ERR=", 0), 0u) << texts[0];
+        }
+        if (!pdf.empty())
+            DeleteFileA(pdf.c_str());
+    }
+    destroy_stand_in_main_window();
 }
