@@ -211,7 +211,6 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     TrayPixels empty = tray_pixels();
     ASSERT_FALSE(empty.pixels.empty()) << "no task bar";
-    HWND old_main;
     {
         Kavrel k(dir);
         HWND main = k.main_window();
@@ -225,9 +224,9 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
         EXPECT_EQ(tray_mode_in_file(dir), 1);
         EXPECT_FALSE(k.message_box(0));
         ASSERT_TRUE(close_program(k));
-        old_main = main;
     }
-    EXPECT_TRUE(wait_icon_in_tray(old_main, false)) << "the icon outlived the program";
+    // Whether the program removed its icon cannot be seen here: Wine's shell drops the icons
+    // of a destroyed window by itself (tests/module/tray_icon_test_win.cpp looks before that).
     {
         Kavrel k(dir);
         HWND main = any_main_window(k);
@@ -264,7 +263,7 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
     EXPECT_TRUE(k.close());
 }
 
-TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheIconGoesWithTheProgram)
+TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheProgramEndsFromTheTray)
 {
     std::string dir = fresh_work_dir("tray-output");
     Bytes ini = output_settings(dir, 1, 1, 0);  // numbered files, the window hidden for copies
@@ -295,5 +294,4 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheIconGoesWithTheProgram)
         ended = k.wait_exit(10000);
     }
     EXPECT_TRUE(ended) << "the exit after output did not come";
-    EXPECT_TRUE(wait_icon_in_tray(main, false)) << "the icon outlived the program";
 }
