@@ -59,11 +59,13 @@ if(KAVREL_WIN32)
   add_test(NAME system_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --test
             ${WIN32_BUILD_DIR}/system_tests.exe)
-  set_tests_properties(system_tests PROPERTIES TIMEOUT 900)
+  # Timeouts with room for a machine that runs the 32-bit side under emulation (about 1.5 times
+  # the native time).
+  set_tests_properties(system_tests PROPERTIES TIMEOUT 2400)
   add_test(NAME module_tests
     COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --shell
             ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
-  set_tests_properties(module_tests PROPERTIES TIMEOUT 600)
+  set_tests_properties(module_tests PROPERTIES TIMEOUT 1200)
   # The same tests again on the Windows 95 family and on NT 4.0, as Wine reports them. The long
   # timer test runs in the default session only (it skips itself in these, saying so).
   foreach(version win98 nt40)
@@ -73,9 +75,9 @@ if(KAVREL_WIN32)
     add_test(NAME module_tests_${version}
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --shell
               ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
-    set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 900 COST 250
+    set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 2400 COST 250
                          ENVIRONMENT KAVREL_SKIP_LONG_TIMER_TESTS=1)
-    set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 600 COST 50)
+    set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 1200 COST 50)
   endforeach()
   # The sessions may run side by side (ctest -j): each has its own prefix and display, and the
   # tests that print hold the PDF folder's lock while they do. The longest start first.

@@ -5,6 +5,7 @@
 # QEMU run them: qemu-i386 from Debian's backports (one statically linked file, kept in a cache
 # folder outside the clone, the system's package sources left as they are), registered with the
 # kernel through binfmt_misc. Says in one line what it did; fails with the reason when it cannot.
+# KAVREL_I386_ROUTE=qemu takes that route even where the machine runs them itself (to measure it).
 set -euo pipefail
 
 cache=${KAVREL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/kavrel-dux}
@@ -36,7 +37,7 @@ runs_32bit() {
     "$probe" >/dev/null 2>&1
 }
 
-if runs_32bit; then
+if [ "${KAVREL_I386_ROUTE:-}" != qemu ] && runs_32bit; then
     if [ -e "$handler" ] && grep -qx enabled "$handler"; then
         echo "32-bit programs run under user-mode QEMU here" \
              "($(sed -n 's/^interpreter //p' "$handler"), registered through binfmt_misc earlier)."
@@ -47,6 +48,7 @@ why=$( { "$probe"; } 2>&1) && true
 status=$?
 why=${why##*: }
 why=${why:-exit status $status}
+[ "${KAVREL_I386_ROUTE:-}" = qemu ] && why="KAVREL_I386_ROUTE=qemu"
 
 fetch_qemu() {
     [ -x "$qemu" ] && return 0
@@ -87,8 +89,12 @@ register() {
         $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" ||
             fail "cannot mount binfmt_misc on $binfmt"
     fi
-    # A handler left by an earlier clone whose emulator is gone (or that does not work) goes.
-    [ -e "$handler" ] && { echo -1 | $SUDO tee "$handler" >/dev/null; }
+    # A handler left by an earlier clone whose emulator is gone (or that does not work) goes;
+    # a working one of ours stays.
+    if [ -e "$handler" ]; then
+        grep -qx "interpreter $qemu" "$handler" && grep -qx enabled "$handler" && return 0
+        echo -1 | $SUDO tee "$handler" >/dev/null
+    fi
     # F: the kernel opens the emulator now, so it works in any mount namespace later.
     printf '%s\n' ":qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:$qemu:F" |
         $SUDO tee "$binfmt/register" >/dev/null || fail "the kernel refused the binfmt_misc handler"
@@ -97,5 +103,5 @@ register() {
 fetch_qemu
 register
 runs_32bit || fail "a 32-bit program still fails with $qemu registered through binfmt_misc"
-echo "This machine cannot run 32-bit programs itself ($why): they now run under user-mode QEMU" \
+echo "32-bit programs cannot run natively here ($why): they now run under user-mode QEMU" \
      "($qemu, registered through binfmt_misc until the next reboot)."

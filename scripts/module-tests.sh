@@ -13,8 +13,12 @@ shift
 export KAVREL_INTEROP_DIR=$(mktemp -d /tmp/kavrel-interop.XXXXXX)
 trap '[ -n "${KAVREL_KEEP_INTEROP:-}" ] || rm -rf "$KAVREL_INTEROP_DIR"' EXIT
 
-wine "$win32_build/module_tests.exe" "$@"
-rc=$?
+wine "$win32_build/module_tests.exe" "$@" 2>&1 | tee "$KAVREL_INTEROP_DIR/run.log"
+rc=${PIPESTATUS[0]}
+if [ $rc -eq 0 ] && ! grep -aqE '^\[  PASSED  \] [1-9]' "$KAVREL_INTEROP_DIR/run.log"; then
+    echo "module_tests.exe ran no test"
+    rc=1
+fi
 
 checked=0
 failed=0
@@ -47,6 +51,12 @@ for expect in "$KAVREL_INTEROP_DIR"/*.expect; do
     done < <(tr -d '\r' <"$expect")
 done
 echo "ImageMagick checks: $((checked - failed)) passed, $failed failed"
+# Every session writes BMP files (printing may be skipped, writing never is): in a whole run,
+# no expectation left means the tests that write them did not run.
+if [ $checked -eq 0 ] && [[ " $* " != *" --gtest_filter"* ]]; then
+    echo "ImageMagick checked nothing: no BMP file and expectation was left"
+    failed=1
+fi
 
 # Printed pages: NAME.pdf with NAME.pdfexpect (see tests/check_pdf.py).
 pages=0

@@ -22,9 +22,11 @@ if [ -z "${1:-}" ]; then
     run="$shots/run"
     mkdir -p "$run"
     python3 "$root/tools/demo_settings.py" "$run/KAVREL.INI" "Z:${run//\//\\}\\COPY.BMP"
+    # Taken once the first copy is complete: the window is back on the screen by then.
     KAVREL_SCREEN=420x140 "$root/scripts/wine-session.sh" --shell bash -c \
-        'cd "$1" && { wine "$2" & } && sleep 12 && import -window root "$3" && wineserver -k' \
-        - "$run" "$build/win32/KAVREL.EXE" "$shots/screen.png" || true
+        'cd "$1" && { wine "$2" & } && "$4" "$1" "${2%/*}/KVREQ.EXE" $! >/dev/null &&
+         import -window root "$3" && wineserver -k' \
+        - "$run" "$build/win32/KAVREL.EXE" "$shots/screen.png" "$root/scripts/first-copy.sh"
     convert "$shots/screen.png" -scale 200% -strip "$root/docs/screenshot.png"
     echo "$root/docs/screenshot.png"
 fi

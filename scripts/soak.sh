@@ -11,6 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KAVREL_BUILD_DIR:-$root/build}
 print=0
 if [ "${1:-}" = --print ]; then print=1; shift; fi
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" >/dev/null
 export KAVREL_SOAK_ROUNDS=${1:-12} KAVREL_SOAK_PER_ROUND=${2:-15} KAVREL_SOAK_PRINT=$print
 exec "$root/scripts/wine-session.sh" --test "$build/win32/system_tests.exe" \
     --gtest_filter='Soak.*'

@@ -45,6 +45,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# Runs one step of setting the session up; when it fails, says which and shows the command's
+# own words, and the session fails.
+step() {
+    local what=$1
+    shift
+    if ! "$@" >"$session/step.log" 2>&1; then
+        echo "wine-session: $what failed ($*):" >&2
+        sed 's/^/    /' "$session/step.log" >&2
+        exit 1
+    fi
+}
+
 start_xvfb() {
     mkdir -p "$session/x"
     Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$session/x/display" \
@@ -59,17 +71,26 @@ start_xvfb() {
 }
 
 start_cups() {
+    # Sessions starting at once on a fresh machine would each start the scheduler and add the
+    # printer: one at a time.
+    exec 4>/tmp/kavrel-cups.lock
+    flock 4
     if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-        cupsd
-        for _ in $(seq 50); do
+        step "starting the CUPS scheduler" cupsd
+        for _ in $(seq 100); do
             lpstat -r 2>/dev/null | grep -q 'is running' && break
             sleep 0.2
         done
+        lpstat -r 2>/dev/null | grep -q 'is running' ||
+            { echo "wine-session: the CUPS scheduler did not start (lpstat -r)" >&2; exit 1; }
     fi
     if ! lpstat -p PDF >/dev/null 2>&1; then
-        lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+        step "adding the PDF printer" lpadmin -p PDF -v cups-pdf:/ -E \
+            -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
     fi
-    lpadmin -d PDF
+    step "making PDF the default printer" lpadmin -d PDF
+    flock -u 4
+    exec 4>&-
     # cups-pdf leaves each job's PDF in the submitting user's home.
     KAVREL_PDF_DIR="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"
     export KAVREL_PDF_DIR
@@ -95,8 +116,10 @@ prepare_prefix() {
     done
     case ":$PATH:" in *":$session/bin:"*) ;; *) export PATH="$session/bin:$PATH" ;; esac
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1
+        step "making the Wine prefix" wineboot -i
         wineserver -w
+        [ -f "$WINEPREFIX/system.reg" ] ||
+            { echo "wine-session: wineboot -i made no prefix in $WINEPREFIX" >&2; exit 1; }
     fi
     # Wine draws the caption buttons (minimise, maximise, close) as Marlett glyphs. Wine 8 as
     # Debian builds it looks for its own fonts in a folder that does not exist ("<data
@@ -110,19 +133,22 @@ prepare_prefix() {
             break
         done
     fi
-    # Every window of the session goes into one virtual desktop; the one named "shell" has a
-    # task bar with a notification area.
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$screen" /f >/dev/null 2>&1
-    # A program that crashes ends with its backtrace on stderr, instead of waiting for someone
-    # to close the debugger's crash dialog.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    # The system GetVersionEx reports to every program of the prefix.
-    if [ "$windows_version" = default ]; then
-        wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
-    else
-        wine reg add 'HKCU\Software\Wine' /v Version /d "$windows_version" /f >/dev/null 2>&1
-    fi
+    # One import (each Wine start counts where 32-bit programs are emulated):
+    # - every window of the session goes into one virtual desktop; the one named "shell" has a
+    #   task bar with a notification area;
+    # - a program that crashes ends with its backtrace on stderr, instead of waiting for
+    #   someone to close the debugger's crash dialog;
+    # - the system GetVersionEx reports to every program of the prefix.
+    local version='"Version"=-'
+    [ "$windows_version" = default ] || version="\"Version\"=\"$windows_version\""
+    printf '%s\r\n' 'REGEDIT4' '' \
+        '[HKEY_CURRENT_USER\Software\Wine]' "$version" '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"shell\"=\"$screen\"" '' \
+        '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
+        >"$session/session.reg"
+    local reg=$session/session.reg
+    step "setting up the Wine prefix's registry" wine regedit /S "Z:${reg//\//\\}"
     wineserver -w
 }
 
@@ -133,11 +159,20 @@ case "$mode" in
     export WINEPREFIX="$session/prefix"
     start_xvfb
     prepare_prefix
-    [ "$mode" = --test ] && set -- wine "$@"
+    if [ "$mode" = --shell ]; then
+        set +e
+        "$@"
+        exit $?
+    fi
+    # A test program that ran no test has proved nothing: that fails too.
     set +e
-    "$@"
-    rc=$?
+    wine "$@" 2>&1 | tee "$session/test.log"
+    rc=${PIPESTATUS[0]}
     set -e
+    if [ $rc -eq 0 ] && ! grep -aqE '^\[  PASSED  \] [1-9]' "$session/test.log"; then
+        echo "wine-session: $1 ran no test" >&2
+        rc=1
+    fi
     exit $rc
     ;;
 --run)
@@ -146,7 +181,7 @@ case "$mode" in
     export WINEPREFIX=${KAVREL_WINEPREFIX:-$(dirname "$exe")/wineprefix}
     if [ -z "${DISPLAY:-}" ]; then
         start_xvfb
-        echo "No display was set: KAVREL.EXE runs on the virtual X display $DISPLAY."
+        echo "No display was set: KAVREL.EXE gets the virtual X display $DISPLAY."
         echo "  Look at it:    DISPLAY=$DISPLAY import -window root shot.png"
         echo "  Or attach:     x11vnc -display $DISPLAY  (Debian package x11vnc; then a VNC viewer on port 5900)"
     fi
@@ -159,23 +194,11 @@ case "$mode" in
     fi
     echo "Working folder (KAVREL.INI is kept here): $dir"
     cd "$dir"
-    wine "$exe" &
+    wine "$exe" > >(tee "$session/program.log") 2>&1 &
     program=$!
-    kvreq="$(dirname "$exe")/KVREQ.EXE"
-    if [ -f "$kvreq" ]; then
-        # Ask for a first copy the way other programs do, once the program answers.
-        for _ in $(seq 30); do
-            sleep 1
-            set +e
-            wine "$kvreq" full
-            rc=$?
-            set -e
-            [ $rc -ne 2 ] && break
-        done
-        sleep 3
-        ls -l "$dir"/COPY*.BMP 2>/dev/null || true
-    fi
-    echo "KAVREL.EXE is running. Stop with Ctrl+C, or close its window."
+    "$here/first-copy.sh" "$dir" "$(dirname "$exe")/KVREQ.EXE" $program "$session/program.log" ||
+        { rc=$?; [ $rc -eq 3 ] || exit $rc; }
+    echo "Stop it with Ctrl+C, or close its window."
     wait $program
     ;;
 *)
