@@ -68,7 +68,7 @@ fetch_qemu() {
     local apt_opts=(-o "Dir::Etc::SourceList=$work/sources.list" -o "Dir::Etc::SourceParts=$work/parts"
                     -o "Dir::State::Lists=$work/lists" -o "Dir::Cache::Archives=$work/archives"
                     -o "Dir::Cache::pkgcache=" -o "Dir::Cache::srcpkgcache=" -o APT::Sandbox::User=root)
-    apt-get "${apt_opts[@]}" -q update >"$work/log" 2>&1 ||
+    apt-get "${apt_opts[@]}" -q --error-on=any update >"$work/log" 2>&1 ||
         { cat "$work/log" >&2; fail "apt-get update of $codename-backports failed"; }
     (cd "$work" && apt-get "${apt_opts[@]}" -q download "qemu-user/$codename-backports") \
         >>"$work/log" 2>&1 ||
