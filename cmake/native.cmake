@@ -37,7 +37,6 @@ if(KAVREL_WIN32)
                -DCMAKE_BUILD_TYPE=MinSizeRel
                "-DCMAKE_CXX_FLAGS_MINSIZEREL=-Os -DNDEBUG -ffunction-sections -fdata-sections"
                -DKAVREL_PRODUCT_ONLY=ON -DKAVREL_OUTPUT_DIR=${WIN32_BUILD_DIR}
-               -DKAVREL_CRTDLL=ON
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     USES_TERMINAL_BUILD ON)

@@ -22,41 +22,36 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
 # the sizes those systems accept and a call they lack does not compile. Test programs that link
 # them may use anything.
 set(OLD_WINDOWS_LEVEL WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0200)
-set(TERMINATE_SOURCE ${CMAKE_SOURCE_DIR}/app/terminate_win.cpp)
-set(CRTDLL_SOURCE ${CMAKE_SOURCE_DIR}/app/crtdll_names_win.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${TERMINATE_SOURCE} ${CRTDLL_SOURCE})
+set(RUNTIME_SOURCE ${CMAKE_SOURCE_DIR}/app/runtime_win.cpp)
+set(WINMAIN_START_SOURCE ${CMAKE_SOURCE_DIR}/app/start_winmain_win.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${RUNTIME_SOURCE} ${WINMAIN_START_SOURCE})
 add_library(kavrel_win STATIC ${WIN32_SOURCES})
 target_compile_definitions(kavrel_win PRIVATE ${OLD_WINDOWS_LEVEL})
 target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
 
-# The shipped programs' C runtime: crtdll.dll, which every 32-bit Windows has, instead of
-# msvcrt.dll, which the first Windows 95 and NT 3.51 lack. The compiler's own specs with the
-# one library swapped; MinGW-w64's libcrtdll.a supplies the start-up names crtdll.dll spells
-# its own way. Only for the win32 thread model (winpthreads needs msvcrt.dll).
-option(KAVREL_CRTDLL "Link KAVREL.EXE and KVREQ.EXE against crtdll.dll" OFF)
-if(KAVREL_CRTDLL)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpspecs OUTPUT_VARIABLE compiler_specs
-                  COMMAND_ERROR_IS_FATAL ANY)
-  string(REPLACE "-lmsvcrt " "-lcrtdll " crtdll_specs "${compiler_specs}")
-  if(crtdll_specs STREQUAL compiler_specs)
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not link -lmsvcrt: cannot swap in crtdll")
-  endif()
-  set(CRTDLL_SPECS ${CMAKE_BINARY_DIR}/crtdll.specs)
-  file(WRITE ${CRTDLL_SPECS} "${crtdll_specs}")
-endif()
+# The shipped programs and the libraries in them are compiled for the i486, the oldest processor
+# NT 4.0 runs on. The compiler's prebuilt runtime (C start-up, C++ library and unwinder, the
+# formatter) is built for the Pentium Pro, so they link none of it and start through
+# app/runtime_win.cpp over crtdll.dll, the C runtime every 32-bit Windows has (msvcrt.dll is
+# missing on the first Windows 95 and on NT 3.51). scripts/check-imports.py checks the little
+# that is still linked from prebuilt libraries, instruction by instruction.
+set(SHIPPED_CODE_OPTIONS -march=i486 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
 
-# The shipped programs: small, stripped, marked for Windows 4.0 (a newer subsystem version is
-# refused by the loaders of older systems).
+# The shipped programs: small, stripped, marked for Windows 4.0, which every system from
+# Windows NT 3.51 and Windows 95 on accepts (NT 3.1 refuses it). A link map beside each names
+# the functions for the instruction check.
 function(shipped_program target)
-  if(KAVREL_CRTDLL)
-    target_sources(${target} PRIVATE ${CRTDLL_SOURCE})
-    target_link_options(${target} PRIVATE -specs=${CRTDLL_SPECS})
-  endif()
+  target_sources(${target} PRIVATE ${RUNTIME_SOURCE})
   target_compile_definitions(${target} PRIVATE ${OLD_WINDOWS_LEVEL})
-  target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections)
-  target_link_options(${target} PRIVATE -s -Wl,--gc-sections
+  target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections
+                         ${SHIPPED_CODE_OPTIONS})
+  target_link_options(${target} PRIVATE -nostartfiles -nodefaultlibs -s -Wl,--gc-sections
+                      -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc
+                      -Wl,-Map,$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map
                       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
                       -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+  # After the program's own libraries, which need them.
+  target_link_libraries(${target} PRIVATE kavrel_core mingwex crtdll gcc kernel32)
   if(KAVREL_OUTPUT_DIR)
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KAVREL_OUTPUT_DIR})
   endif()
@@ -64,17 +59,19 @@ endfunction()
 
 if(NOT KAVREL_PRODUCT_DIR)
 
-add_executable(kavrel WIN32 ${CMAKE_SOURCE_DIR}/res/kavrel.rc ${TERMINATE_SOURCE})
+target_compile_options(kavrel_core PRIVATE ${SHIPPED_CODE_OPTIONS})
+target_compile_options(kavrel_win PRIVATE ${SHIPPED_CODE_OPTIONS})
+
+add_executable(kavrel WIN32 ${CMAKE_SOURCE_DIR}/res/kavrel.rc ${WINMAIN_START_SOURCE})
 set_target_properties(kavrel PROPERTIES OUTPUT_NAME KAVREL SUFFIX ".EXE" LINKER_LANGUAGE CXX)
 target_include_directories(kavrel PRIVATE ${CMAKE_SOURCE_DIR} ${GENERATED_RES})
-# WinMain lives in the library; pull it in by name.
-target_link_options(kavrel PRIVATE -Wl,--undefined=_WinMain@16)
 target_link_libraries(kavrel PRIVATE kavrel_win)
 shipped_program(kavrel)
 
 # KVREQ.EXE: a console client that asks a running KAVREL for copies; not part of KAVREL.EXE.
 add_executable(kvreq ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq_win.cpp
-               ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc ${TERMINATE_SOURCE})
+               ${CMAKE_SOURCE_DIR}/tools/kvreq/start_main_win.cpp
+               ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc)
 set_target_properties(kvreq PROPERTIES OUTPUT_NAME KVREQ SUFFIX ".EXE")
 target_include_directories(kvreq PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(kvreq PRIVATE kavrel_core user32)

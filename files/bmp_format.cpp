@@ -117,17 +117,17 @@ bool numbered_output_name(const char* name, int32_t ext_offset, int n,
 }
 
 bool choose_numbered_name(const char* name, int32_t ext_offset,
-                          const std::function<bool(const char*)>& is_taken,
+                          bool (*is_taken)(const char* candidate, void* context), void* context,
                           char out[OUTPUT_NAME_SIZE])
 {
     size_t length = strnlen(name, OUTPUT_NAME_SIZE - 1);
     memcpy(out, name, length);
     out[length] = '\0';
-    if (!is_taken(out))
+    if (!is_taken(out, context))
         return true;
     // From 1 on every time, so the first gap left by a deleted file is filled.
     for (int n = 1; n <= OUTPUT_NUMBER_MAX; n++) {
-        if (numbered_output_name(name, ext_offset, n, out) && !is_taken(out))
+        if (numbered_output_name(name, ext_offset, n, out) && !is_taken(out, context))
             return true;
     }
     out[0] = '\0';

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 // Byte offsets of the 14-byte file header.
 constexpr size_t BMP_FILE_HEADER_SIZE = 14;
@@ -96,8 +95,18 @@ bool numbered_output_name(const char* name, int32_t ext_offset, int n,
 // The name automatic numbering writes to: the name itself when it is not taken, else the first
 // numbered name from 1 to 999 that fits and is not taken. False when there is none.
 bool choose_numbered_name(const char* name, int32_t ext_offset,
-                          const std::function<bool(const char*)>& is_taken,
+                          bool (*is_taken)(const char* candidate, void* context), void* context,
                           char out[OUTPUT_NAME_SIZE]);
+// The same with any callable `is_taken(candidate)`.
+template <typename IsTaken>
+bool choose_numbered_name(const char* name, int32_t ext_offset, IsTaken is_taken,
+                          char out[OUTPUT_NAME_SIZE])
+{
+    auto call = [](const char* candidate, void* context) {
+        return (bool)(*static_cast<IsTaken*>(context))(candidate);
+    };
+    return choose_numbered_name(name, ext_offset, call, &is_taken, out);
+}
 
 // Which of the loader's messages a file earns.
 enum BmpLoadCheck {

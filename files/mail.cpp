@@ -2,14 +2,12 @@
 #include "files/mail.h"
 
 #include <cstring>
-#include <new>
-#include <string>
 
 #include "files/sysinfo.h"
 
-static bool put(char* out, size_t size, const std::string& text)
+static bool put(char* out, size_t size, const Text& text)
 {
-    if (text.size() >= size)
+    if (text.failed() || text.size() >= size)
         return false;
     memcpy(out, text.c_str(), text.size() + 1);
     return true;
@@ -25,15 +23,11 @@ bool form_mail_command(char* module, size_t module_size, char* command, size_t c
         *dot = 0;
     if (module_size == 0 || command_size == 0)
         return false;
-    bool fits = false;
-    // Called on the way out of a window procedure: no memory means no mail, not an exception.
-    try {
-        std::string path = join_path(program_dir, "SendKDUX.EXE");
-        std::string line = path + " " + base + ".LZH";
-        fits = put(module, module_size, path) && put(command, command_size, line);
-    } catch (const std::bad_alloc&) {
-        fits = false;
-    }
+    // Called on the way out of a window procedure: no memory means no mail.
+    Text path = join_path(program_dir, strlen(program_dir), "SendKDUX.EXE");
+    Text line;
+    line.add(path).add(" ").add(base).add(".LZH");
+    bool fits = put(module, module_size, path) && put(command, command_size, line);
     if (!fits) {
         memset(module, 0, module_size);
         memset(command, 0, command_size);

@@ -1,31 +1,13 @@
 // The text of SYSINFO.TXT; see sysinfo.h.
 #include "files/sysinfo.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "app/cp932.h"
 
 const char REPORT_SECTION_GAP[] = "\r\n\r\n";
 
 static const char REPORT_FILE_NAME[] = "SYSINFO.TXT";
-
-static std::string format(const char* fmt, ...)
-{
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    int n = vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(n > 0 ? (size_t)n : 0, '\0');
-    if (n > 0)
-        vsnprintf(&text[0], (size_t)n + 1, fmt, again);
-    va_end(again);
-    return text;
-}
 
 // Index of the last backslash that is a character of its own, or -1.
 static long last_backslash(const char* text, size_t length)
@@ -41,12 +23,14 @@ static long last_backslash(const char* text, size_t length)
     return found;
 }
 
-std::string join_path(const std::string& folder, const char* name)
+Text join_path(const char* folder, size_t folder_length, const char* name)
 {
     // A drive root such as C:\ already ends in its backslash.
-    bool has_separator = !folder.empty() &&
-                         last_backslash(folder.c_str(), folder.size()) == (long)folder.size() - 1;
-    return folder + (has_separator ? "" : "\\") + name;
+    bool has_separator = folder_length > 0 &&
+                         last_backslash(folder, folder_length) == (long)folder_length - 1;
+    Text path;
+    path.add(folder, folder_length).add(has_separator ? "" : "\\").add(name);
+    return path;
 }
 
 bool form_report_path(char* out, size_t size, const char* output_file_name,
@@ -59,38 +43,36 @@ bool form_report_path(char* out, size_t size, const char* output_file_name,
     if (size == 0)
         return false;
     // Called from the output step inside a window procedure: no memory means no report.
-    try {
-        std::string folder;
-        if (cut >= 1)
-            folder.assign(name, (size_t)cut);
-        else
-            folder = program_dir;
-        std::string path = join_path(folder, REPORT_FILE_NAME);
-        if (path.size() < size) {
-            memcpy(out, path.c_str(), path.size() + 1);
-            return true;
-        }
-    } catch (const std::bad_alloc&) {
+    Text path = cut >= 1 ? join_path(name, (size_t)cut, REPORT_FILE_NAME)
+                         : join_path(program_dir, strlen(program_dir), REPORT_FILE_NAME);
+    if (path.failed() || path.size() >= size) {
+        memset(out, 0, size);
+        return false;
     }
-    memset(out, 0, size);
-    return false;
+    memcpy(out, path.c_str(), path.size() + 1);
+    return true;
 }
 
-static std::string time_line(const char* label, const ReportTime& t)
+static void add_time_line(Text& text, const char* label, const ReportTime& t)
 {
-    return format("%s = %04d/%02d/%02d %02d:%02d:%02d\r\n", label, t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
+    text.add_format("%s = %04d/%02d/%02d %02d:%02d:%02d\r\n", label, t.year, t.month, t.day,
+                    t.hour, t.minute, t.second);
 }
 
-std::string report_time_text(const ReportTime& system, const ReportTime& local)
+Text report_time_text(const ReportTime& system, const ReportTime& local)
 {
-    return time_line("SYSTEM", system) + time_line("LOCAL ", local);
+    Text text;
+    add_time_line(text, "SYSTEM", system);
+    add_time_line(text, "LOCAL ", local);
+    return text;
 }
 
-std::string report_computer_text(const char* computer_name, const char* user_name)
+Text report_computer_text(const char* computer_name, const char* user_name)
 {
-    return format("ＰＣ情報：COMP NAME = %s\r\n", computer_name) +
-           format("         USER NAME = %s\r\n", user_name);
+    Text text;
+    text.add_format("ＰＣ情報：COMP NAME = %s\r\n", computer_name)
+        .add_format("         USER NAME = %s\r\n", user_name);
+    return text;
 }
 
 static const char* platform_text(uint32_t platform_id)
@@ -107,45 +89,61 @@ static const char* platform_text(uint32_t platform_id)
     }
 }
 
-std::string report_os_text(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build)
+Text report_os_text(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build)
 {
-    return format("ＯＳ情報：%s\r\n", platform_text(platform_id)) +
-           format("         MajorVersion = %ld\r\n", (long)(int32_t)major) +
-           format("         MinorVersion = %ld\r\n", (long)(int32_t)minor) +
-           format("         BuildNumber = %ld\r\n", (long)(int32_t)build);
+    Text text;
+    text.add_format("ＯＳ情報：%s\r\n", platform_text(platform_id))
+        .add_format("         MajorVersion = %ld\r\n", (long)(int32_t)major)
+        .add_format("         MinorVersion = %ld\r\n", (long)(int32_t)minor)
+        .add_format("         BuildNumber = %ld\r\n", (long)(int32_t)build);
+    return text;
 }
 
-std::string report_folders_text(const char* system_dir, const char* windows_dir)
+Text report_folders_text(const char* system_dir, const char* windows_dir)
 {
-    return std::string("         SYSTEM-DIRECTORY\r\n") +
-           format("                %s\r\n", system_dir) +
-           "         WINDOWS-DIRECTORY\r\n" + format("                %s\r\n", windows_dir);
+    Text text("         SYSTEM-DIRECTORY\r\n");
+    text.add_format("                %s\r\n", system_dir)
+        .add("         WINDOWS-DIRECTORY\r\n")
+        .add_format("                %s\r\n", windows_dir);
+    return text;
 }
 
-std::string power_of_two_text(int bits)
+Text power_of_two_text(int bits)
 {
-    std::string digits = "1";  // least significant digit first
-    for (int i = 0; i < bits; i++) {
+    Text digits("1");  // least significant digit first
+    for (int i = 0; i < bits && !digits.failed(); i++) {
         int carry = 0;
-        for (char& d : digits) {
-            int v = (d - '0') * 2 + carry;
-            d = (char)('0' + v % 10);
+        char* d = digits.data();
+        for (size_t at = 0; at < digits.size(); at++) {
+            int v = (d[at] - '0') * 2 + carry;
+            d[at] = (char)('0' + v % 10);
             carry = v / 10;
         }
-        if (carry)
-            digits.push_back((char)('0' + carry));
+        if (carry) {
+            char c = (char)('0' + carry);
+            digits.add(&c, 1);
+        }
     }
-    return std::string(digits.rbegin(), digits.rend());
+    char* d = digits.data();
+    for (size_t i = 0, j = digits.size(); i + 1 < j; i++, j--) {
+        char c = d[i];
+        d[i] = d[j - 1];
+        d[j - 1] = c;
+    }
+    return digits;
 }
 
-std::string report_display_text(const ReportDisplay& d)
+Text report_display_text(const ReportDisplay& d)
 {
     // 32 bits per pixel and more do not fit a 32-bit count; the number is printed in full.
-    return std::string("画面情報：\r\n") +
-           format("         ドライバーバージョン %d\r\n", d.driver_version) +
-           format("         表示解像度 %d×%ld\r\n", d.horz_res, (long)d.vert_res) +
-           format("         表示パレット数 %d\r\n", d.palette_size) + "         表示色数 " +
-           power_of_two_text(d.bits_per_pixel * d.planes) + "\r\n";
+    Text text("画面情報：\r\n");
+    text.add_format("         ドライバーバージョン %d\r\n", d.driver_version)
+        .add_format("         表示解像度 %d×%ld\r\n", d.horz_res, (long)d.vert_res)
+        .add_format("         表示パレット数 %d\r\n", d.palette_size)
+        .add("         表示色数 ")
+        .add(power_of_two_text(d.bits_per_pixel * d.planes))
+        .add("\r\n");
+    return text;
 }
 
 static const char* drive_type_line(unsigned type)
@@ -175,43 +173,48 @@ bool drive_type_has_size(unsigned type)
     return type == DRIVE_TYPE_FIXED || type == DRIVE_TYPE_RAMDISK;
 }
 
-std::string report_drive_text(const char* root, unsigned type, const ReportDiskSpace* space)
+Text report_drive_text(const char* root, unsigned type, const ReportDiskSpace* space)
 {
-    std::string text = format("ディスク情報：%s\r\n", root) + drive_type_line(type);
+    Text text;
+    text.add_format("ディスク情報：%s\r\n", root).add(drive_type_line(type));
     if (drive_type_has_size(type) && space) {
         // Products of 64 bits: disks of 2 GiB and more.
         uint64_t cluster = (uint64_t)space->bytes_per_sector * space->sectors_per_cluster;
         unsigned long long total = cluster * space->total_clusters;
         unsigned long long free_bytes = cluster * space->free_clusters;
-        text += format("             全容量=%llubyte,空容量=%llubyte\r\n", total, free_bytes);
+        text.add_format("             全容量=%llubyte,空容量=%llubyte\r\n", total, free_bytes);
     }
     return text;
 }
 
-std::string report_window_text(const ReportWindow& w)
+Text report_window_text(const ReportWindow& w)
 {
-    return format("Windows %2d：%s (ProcID=%ld)\r\n", w.counter, w.title,
-                  (long)(int32_t)w.process_id) +
-           format("            表示位置(X,Y) (%ld,%ld)-(%ld,%ld)\r\n", w.left, w.top, w.right,
-                  w.bottom) +
-           (w.enabled ? "            入力可能 Window\r\n" : "            入力不可能 Window\r\n") +
-           (w.visible ? "            表示 Window\r\n" : "            非表示 Window\r\n") +
-           (w.iconic ? "            アイコン状態\r\n" : "            ウィンドウ状態\r\n") +
-           format("            クラス名 %s\r\n\r\n", w.class_name);
+    Text text;
+    text.add_format("Windows %2d：%s (ProcID=%ld)\r\n", w.counter, w.title,
+                    (long)(int32_t)w.process_id)
+        .add_format("            表示位置(X,Y) (%ld,%ld)-(%ld,%ld)\r\n", w.left, w.top, w.right,
+                    w.bottom)
+        .add(w.enabled ? "            入力可能 Window\r\n" : "            入力不可能 Window\r\n")
+        .add(w.visible ? "            表示 Window\r\n" : "            非表示 Window\r\n")
+        .add(w.iconic ? "            アイコン状態\r\n" : "            ウィンドウ状態\r\n")
+        .add_format("            クラス名 %s\r\n\r\n", w.class_name);
+    return text;
 }
 
-std::vector<std::string> split_drive_strings(const char* buffer, size_t length)
+bool next_drive_root(const char* buffer, size_t length, size_t* at, char* root,
+                     size_t root_size)
 {
-    std::vector<std::string> roots;
-    size_t at = 0;
-    while (at < length && buffer[at] != 0) {
-        size_t end = at;
-        while (end < length && buffer[end] != 0)
-            end++;
-        roots.emplace_back(buffer + at, end - at);
-        at = end + 1;
-    }
-    return roots;
+    size_t start = *at;
+    if (start >= length || buffer[start] == 0 || root_size == 0)
+        return false;
+    size_t end = start;
+    while (end < length && buffer[end] != 0)
+        end++;
+    size_t count = end - start < root_size - 1 ? end - start : root_size - 1;
+    memcpy(root, buffer + start, count);
+    root[count] = 0;
+    *at = end + 1;
+    return true;
 }
 
 bool window_list_visit(WindowListState& state, bool is_null, uint32_t process_id)

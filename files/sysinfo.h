@@ -4,15 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
+
+#include "app/text.h"
 
 // Room for the longest folder the output file name can hold plus "\SYSINFO.TXT".
 constexpr size_t REPORT_PATH_BUF = 280;
 constexpr size_t OUTPUT_NAME_BUF = 256;
 
-// "folder\name", without doubling a backslash the folder ends in (a drive root such as C:\).
-std::string join_path(const std::string& folder, const char* name);
+// "folder\name" (the folder's first `folder_length` bytes), without doubling a backslash the
+// folder ends in (a drive root such as C:\).
+Text join_path(const char* folder, size_t folder_length, const char* name);
 
 // Where the report goes: the folder of the output file name (up to its last backslash after
 // the first character), else `program_dir`. False, with `out` emptied, when the path does not
@@ -62,26 +63,29 @@ struct ReportWindow {
     const char* class_name;
 };
 
-std::string report_time_text(const ReportTime& system, const ReportTime& local);
-std::string report_computer_text(const char* computer_name, const char* user_name);
-std::string report_os_text(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build);
-std::string report_folders_text(const char* system_dir, const char* windows_dir);
-std::string report_display_text(const ReportDisplay& display);
+Text report_time_text(const ReportTime& system, const ReportTime& local);
+Text report_computer_text(const char* computer_name, const char* user_name);
+Text report_os_text(uint32_t platform_id, uint32_t major, uint32_t minor, uint32_t build);
+Text report_folders_text(const char* system_dir, const char* windows_dir);
+Text report_display_text(const ReportDisplay& display);
 // One drive's section; the size line only for fixed and RAM disks whose space is known
 // (`space` null when the query failed).
-std::string report_drive_text(const char* root, unsigned type, const ReportDiskSpace* space);
-std::string report_window_text(const ReportWindow& window);
+Text report_drive_text(const char* root, unsigned type, const ReportDiskSpace* space);
+Text report_window_text(const ReportWindow& window);
 extern const char REPORT_SECTION_GAP[];  // "\r\n\r\n" between sections
 
 // 2 to the power `bits`, in decimal, however large (0 or less gives "1").
-std::string power_of_two_text(int bits);
+Text power_of_two_text(int bits);
 
 // Whether the drive type gets a size line.
 bool drive_type_has_size(unsigned type);
 
-// The roots of a GetLogicalDriveStrings buffer: zero-separated, ended by an empty string or
-// by the end of the `length` bytes.
-std::vector<std::string> split_drive_strings(const char* buffer, size_t length);
+// The roots of a GetLogicalDriveStrings buffer, one a call from `*at` on (0 at first):
+// zero-separated, ended by an empty string or by the end of the `length` bytes. Copies the next
+// one, zero-terminated, into `root` (cut to `root_size` - 1 bytes, so `length` + 1 cuts none)
+// and moves `*at` past it; false when none is left.
+bool next_drive_root(const char* buffer, size_t length, size_t* at, char* root,
+                     size_t root_size);
 
 // The window list: it runs from the first window up to, not including, the next window that
 // belongs to the first window's process. Every window visited counts.

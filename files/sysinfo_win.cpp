@@ -4,8 +4,6 @@
 #include <lmcons.h>
 #include <string.h>
 
-#include <new>
-
 #include "app/shell_win.h"
 #include "settings/settings.h"
 
@@ -18,13 +16,34 @@ static constexpr DWORD DRIVE_STRINGS_BUF = 300;
 static constexpr int WINDOW_TEXT_BUF = 100;  // at most 99 characters of a title or class
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the version record the report reads");
 
-int report_append(const std::string& text)
+static int write_bytes(const char* bytes, size_t size)
 {
     DWORD written = 0;
-    if (!WriteFile(report_file, text.data(), (DWORD)text.size(), &written, NULL) ||
-        written != text.size())
-        return -1;
+    if (!WriteFile(report_file, bytes, (DWORD)size, &written, NULL) || written != size)
+        return REPORT_NOT_WRITTEN;
     return 0;
+}
+
+int report_append(const Text& text)
+{
+    if (text.failed())
+        return REPORT_OUT_OF_MEMORY;
+    return write_bytes(text.c_str(), text.size());
+}
+
+static void append_gap()
+{
+    write_bytes(REPORT_SECTION_GAP, strlen(REPORT_SECTION_GAP));
+}
+
+// A file that cannot be written to loses that piece and the report goes on; without memory
+// it stops where it is.
+static bool add_section(const Text& text)
+{
+    if (report_append(text) == REPORT_OUT_OF_MEMORY)
+        return false;
+    append_gap();
+    return true;
 }
 
 static ReportTime report_time(const SYSTEMTIME& t)
@@ -32,16 +51,16 @@ static ReportTime report_time(const SYSTEMTIME& t)
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-static void append_time()
+static bool append_time()
 {
     SYSTEMTIME system_time, local_time;
     GetSystemTime(&system_time);
     GetLocalTime(&local_time);
-    report_append(report_time_text(report_time(system_time), report_time(local_time)));
+    return add_section(report_time_text(report_time(system_time), report_time(local_time)));
 }
 
 // Names are written whole however long; one that cannot be read is left empty.
-static void append_computer()
+static bool append_computer()
 {
     char computer[MAX_COMPUTERNAME_LENGTH + 1] = {0};
     DWORD size = sizeof computer;
@@ -51,19 +70,19 @@ static void append_computer()
     size = sizeof user;
     if (!GetUserNameA(user, &size))
         user[0] = 0;
-    report_append(report_computer_text(computer, user));
+    return add_section(report_computer_text(computer, user));
 }
 
-static void append_os()
+static bool append_os()
 {
     OSVERSIONINFOA info = {};
     info.dwOSVersionInfoSize = sizeof info;
     GetVersionExA(&info);
-    report_append(report_os_text(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
-                                 info.dwBuildNumber));
+    return add_section(report_os_text(info.dwPlatformId, info.dwMajorVersion,
+                                      info.dwMinorVersion, info.dwBuildNumber));
 }
 
-static void append_folders()
+static bool append_folders()
 {
     char system_dir[MAX_PATH] = {0};
     char windows_dir[MAX_PATH] = {0};
@@ -71,37 +90,43 @@ static void append_folders()
         system_dir[0] = 0;
     if (GetWindowsDirectoryA(windows_dir, sizeof windows_dir) >= sizeof windows_dir)
         windows_dir[0] = 0;
-    report_append(report_folders_text(system_dir, windows_dir));
+    return add_section(report_folders_text(system_dir, windows_dir));
 }
 
-static void append_display()
+static bool append_display()
 {
     HDC dc = GetDC(main_window);
     ReportDisplay display = {GetDeviceCaps(dc, DRIVERVERSION), GetDeviceCaps(dc, HORZRES),
                              GetDeviceCaps(dc, VERTRES),       GetDeviceCaps(dc, SIZEPALETTE),
                              GetDeviceCaps(dc, BITSPIXEL),     GetDeviceCaps(dc, PLANES)};
     ReleaseDC(main_window, dc);
-    report_append(report_display_text(display));
+    return add_section(report_display_text(display));
 }
 
-static void append_drives()
+static bool append_drives()
 {
     char roots[DRIVE_STRINGS_BUF] = {0};
     GetLogicalDriveStringsA(sizeof roots, roots);
-    for (const std::string& root : split_drive_strings(roots, sizeof roots)) {
-        UINT type = GetDriveTypeA(root.c_str());
+    char root[DRIVE_STRINGS_BUF + 1];
+    size_t at = 0;
+    while (next_drive_root(roots, sizeof roots, &at, root, sizeof root)) {
+        UINT type = GetDriveTypeA(root);
         DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0,
               total_clusters = 0;
         bool known = drive_type_has_size(type) &&
-                     GetDiskFreeSpaceA(root.c_str(), &sectors_per_cluster, &bytes_per_sector,
+                     GetDiskFreeSpaceA(root, &sectors_per_cluster, &bytes_per_sector,
                                        &free_clusters, &total_clusters);
         ReportDiskSpace space = {sectors_per_cluster, bytes_per_sector, free_clusters,
                                  total_clusters};
-        report_append(report_drive_text(root.c_str(), type, known ? &space : nullptr));
+        if (report_append(report_drive_text(root, type, known ? &space : nullptr)) ==
+            REPORT_OUT_OF_MEMORY)
+            return false;
     }
+    append_gap();
+    return true;
 }
 
-static BOOL report_one_window(HWND window)
+BOOL CALLBACK report_window(HWND window, LPARAM)
 {
     DWORD process_id = 0;
     if (window)
@@ -125,18 +150,8 @@ static BOOL report_one_window(HWND window)
                           IsWindowVisible(window) != FALSE,
                           IsIconic(window) != FALSE,
                           class_name};
-    report_append(report_window_text(entry));
-    return TRUE;
-}
-
-// Called by the system: no exception may pass back through it.
-BOOL CALLBACK report_window(HWND window, LPARAM)
-{
-    try {
-        return report_one_window(window);
-    } catch (const std::bad_alloc&) {
-        return FALSE;
-    }
+    // Without memory the list ends here; the report so far stands.
+    return report_append(report_window_text(entry)) != REPORT_OUT_OF_MEMORY;
 }
 
 static void append_windows()
@@ -154,26 +169,13 @@ int write_system_report()
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (report_file == INVALID_HANDLE_VALUE)
         return 1;
-    int result = 0;
     // The texts are built in memory; without it the report stops where it is, and the output
     // goes on (this runs inside the main window's procedure).
-    try {
-        append_time();
-        report_append(REPORT_SECTION_GAP);
-        append_computer();
-        report_append(REPORT_SECTION_GAP);
-        append_os();
-        report_append(REPORT_SECTION_GAP);
-        append_folders();
-        report_append(REPORT_SECTION_GAP);
-        append_display();
-        report_append(REPORT_SECTION_GAP);
-        append_drives();
-        report_append(REPORT_SECTION_GAP);
+    bool complete = append_time() && append_computer() && append_os() && append_folders() &&
+                    append_display() && append_drives();
+    if (complete)
         append_windows();
-    } catch (const std::bad_alloc&) {
-        result = 1;
-    }
+    int result = complete ? 0 : 1;
     CloseHandle(report_file);
     report_file = INVALID_HANDLE_VALUE;
     return result;

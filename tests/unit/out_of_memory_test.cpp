@@ -83,3 +83,12 @@ TEST(OutOfMemory, ReportPathIsNotFormedAndNothingIsThrown)
     EXPECT_TRUE(form_report_path(path, sizeof path, "OUT.BMP", PROGRAM_DIR));
     EXPECT_EQ(std::string(path), std::string(PROGRAM_DIR) + "\\SYSINFO.TXT");
 }
+
+TEST(OutOfMemory, AReportTextComesBackFailedNotCut)
+{
+    ReportWindow w = {3, PROGRAM_DIR, 44, 0, 0, 10, 10, true, true, false, "#32770"};
+    RefusedAllocations refused;
+    Text text = report_window_text(w);
+    EXPECT_TRUE(text.failed());
+    EXPECT_EQ(text.view(), "");
+}
