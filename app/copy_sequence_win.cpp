@@ -147,15 +147,31 @@ static void accept(int id)
     SetTimer(main_window, TIMER_CAPTURE_DELAY, CAPTURE_DELAY_MS, NULL);
 }
 
-// A drop ends: its handle released, nothing pending, busy released shortly.
-static void finish_drop()
+static void forget_drop()
 {
     if (drop_handle)
         DragFinish(drop_handle);
     drop_handle = NULL;
     drop_count = 0;
     drop_index = 0;
+}
+
+// A drop ends: its handle released, nothing pending, busy released shortly.
+static void finish_drop()
+{
+    forget_drop();
     start_release_timer();
+}
+
+// The file in hand is finished first. Pressed inside one of its boxes (a load or an output
+// still running), that file's own end releases busy: a release now would let a copy replace
+// its image on the clipboard.
+static void cancel_drop()
+{
+    if (chain_link_running)
+        forget_drop();
+    else
+        finish_drop();
 }
 
 void on_hotkey(int id)
@@ -163,7 +179,7 @@ void on_hotkey(int id)
     if (id == HOTKEY_FULL_SCREEN || id == HOTKEY_ACTIVE_WINDOW)
         accept(id);
     else if (id == HOTKEY_CANCEL_FILES && drop_handle)
-        finish_drop();
+        cancel_drop();
 }
 
 void on_capture(bool high_speed)
