@@ -198,11 +198,11 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
 static constexpr DWORD SAVE_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
 static_assert(SAVE_RECORD_SIZE == 76, "the save-file record of Windows 95");
 
-int choose_output_file(HWND dialog)
+int choose_output_file(HWND dialog, SettingsRecord& record)
 {
     char name[OUTPUT_NAME_SIZE] = "*.bmp";
-    if (settings.output_file_name[0] != ' ' && settings.output_file_name[0] != '\0') {
-        memcpy(name, settings.output_file_name, sizeof name);
+    if (record.output_file_name[0] != ' ' && record.output_file_name[0] != '\0') {
+        memcpy(name, record.output_file_name, sizeof name);
         name[sizeof name - 1] = '\0';
     }
     OPENFILENAMEA ofn = {};
@@ -216,8 +216,8 @@ int choose_output_file(HWND dialog)
     ofn.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;
     ofn.lpstrDefExt = "bmp";
     if (GetSaveFileNameA(&ofn)) {
-        memcpy(settings.output_file_name, name, sizeof name);
-        settings.output_file_ext_offset = ofn.nFileExtension;
+        memcpy(record.output_file_name, name, sizeof name);
+        record.output_file_ext_offset = ofn.nFileExtension;
         SetDlgItemTextA(dialog, IDC_EXT_FILE_NAME_SHOWN, name);
     } else {
         DWORD error = CommDlgExtendedError();

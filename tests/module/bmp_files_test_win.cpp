@@ -600,7 +600,7 @@ std::string run_output_dialog(SaveDialogUser& user)
     CreateWindowExA(0, "STATIC", "unchanged", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, owner,
                     (HMENU)1046, GetModuleHandleA(NULL), NULL);
     HANDLE thread = CreateThread(NULL, 0, use_save_dialog, &user, 0, NULL);
-    EXPECT_EQ(choose_output_file(owner), 0);
+    EXPECT_EQ(choose_output_file(owner, settings), 0);
     wait_pumping(thread, 20000);
     CloseHandle(thread);
     char shown[OUTPUT_NAME_SIZE] = "";
