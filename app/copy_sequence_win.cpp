@@ -8,6 +8,7 @@
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "app/tray_win.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
 #include "files/mail_win.h"
@@ -282,7 +283,8 @@ static void output(WPARAM serial)
         PostMessageA(main_window, WM_CLOSE, 0, 0);
         return;
     }
-    if (settings.tray_mode == 1)
+    // Only while the icon is there: without it the hidden program could not be reached.
+    if (in_tray())
         ShowWindow(main_window, SW_HIDE);
     if (after_capture)
         copy_running = false;

@@ -179,6 +179,9 @@ static void on_destroy()
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 {
+    // A registered message: no case label can name it.
+    if (on_taskbar_created(msg))
+        return 0;
     switch (msg) {
     case WM_CREATE:
         main_window = hwnd;
