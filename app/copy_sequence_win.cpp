@@ -35,6 +35,8 @@ static bool copy_running;
 // handler running now (whose message boxes let a new drop in).
 static WPARAM drop_serial;
 static bool chain_link_running;
+// The exit after output waits for the notice of the mail sender just launched.
+static bool close_after_mail_notice;
 
 void reset_copy_sequence()
 {
@@ -45,6 +47,7 @@ void reset_copy_sequence()
     mail_started = 0;
     copy_running = false;
     chain_link_running = false;
+    close_after_mail_notice = false;
 }
 
 static const char PRINTER_FAILED[] = "指定されているプリンターでは印刷できません";
@@ -280,7 +283,10 @@ static void output(WPARAM serial)
     if (after_capture && settings.high_speed_scan != 1)
         show_main_window_again();
     if (settings.exit_after_print == 1) {
-        PostMessageA(main_window, WM_CLOSE, 0, 0);
+        if (mail_notification_due())
+            close_after_mail_notice = true;
+        else
+            PostMessageA(main_window, WM_CLOSE, 0, 0);
         return;
     }
     // Only while the icon is there: without it the hidden program could not be reached.
@@ -400,6 +406,8 @@ bool on_sequence_timer(UINT_PTR id)
         KillTimer(main_window, TIMER_MAIL_NOTIFY);
         post_mail_notification();
         mail_started = 0;
+        if (close_after_mail_notice)
+            PostMessageA(main_window, WM_CLOSE, 0, 0);
         return true;
     case TIMER_AUTO_OUTPUT:
         on_auto_output_tick();

@@ -159,6 +159,9 @@ static void on_destroy()
     for (const Hotkey& h : HOTKEYS)
         UnregisterHotKey(main_window, h.id);
     remove_tray_icon();
+    // A close within the second after a launch: the mail sender is still told.
+    KillTimer(main_window, TIMER_MAIL_NOTIFY);
+    post_mail_notification();
     CloseHandle(instance_mutex);
     instance_mutex = NULL;
     if (load_settings() >= 0) {
