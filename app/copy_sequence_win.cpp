@@ -8,6 +8,7 @@
 #include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "app/tray_win.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
 #include "files/mail_win.h"
@@ -34,6 +35,8 @@ static bool copy_running;
 // handler running now (whose message boxes let a new drop in).
 static WPARAM drop_serial;
 static bool chain_link_running;
+// The exit after output waits for the notice of the mail sender just launched.
+static bool close_after_mail_notice;
 
 void reset_copy_sequence()
 {
@@ -44,6 +47,7 @@ void reset_copy_sequence()
     mail_started = 0;
     copy_running = false;
     chain_link_running = false;
+    close_after_mail_notice = false;
 }
 
 static const char PRINTER_FAILED[] = "指定されているプリンターでは印刷できません";
@@ -147,15 +151,31 @@ static void accept(int id)
     SetTimer(main_window, TIMER_CAPTURE_DELAY, CAPTURE_DELAY_MS, NULL);
 }
 
-// A drop ends: its handle released, nothing pending, busy released shortly.
-static void finish_drop()
+static void forget_drop()
 {
     if (drop_handle)
         DragFinish(drop_handle);
     drop_handle = NULL;
     drop_count = 0;
     drop_index = 0;
+}
+
+// A drop ends: its handle released, nothing pending, busy released shortly.
+static void finish_drop()
+{
+    forget_drop();
     start_release_timer();
+}
+
+// The file in hand is finished first. Pressed inside one of its boxes (a load or an output
+// still running), that file's own end releases busy: a release now would let a copy replace
+// its image on the clipboard.
+static void cancel_drop()
+{
+    if (chain_link_running)
+        forget_drop();
+    else
+        finish_drop();
 }
 
 void on_hotkey(int id)
@@ -163,7 +183,7 @@ void on_hotkey(int id)
     if (id == HOTKEY_FULL_SCREEN || id == HOTKEY_ACTIVE_WINDOW)
         accept(id);
     else if (id == HOTKEY_CANCEL_FILES && drop_handle)
-        finish_drop();
+        cancel_drop();
 }
 
 void on_capture(bool high_speed)
@@ -263,10 +283,14 @@ static void output(WPARAM serial)
     if (after_capture && settings.high_speed_scan != 1)
         show_main_window_again();
     if (settings.exit_after_print == 1) {
-        PostMessageA(main_window, WM_CLOSE, 0, 0);
+        if (mail_notification_due())
+            close_after_mail_notice = true;
+        else
+            PostMessageA(main_window, WM_CLOSE, 0, 0);
         return;
     }
-    if (settings.tray_mode == 1)
+    // Only while the icon is there: without it the hidden program could not be reached.
+    if (in_tray())
         ShowWindow(main_window, SW_HIDE);
     if (after_capture)
         copy_running = false;
@@ -382,6 +406,8 @@ bool on_sequence_timer(UINT_PTR id)
         KillTimer(main_window, TIMER_MAIL_NOTIFY);
         post_mail_notification();
         mail_started = 0;
+        if (close_after_mail_notice)
+            PostMessageA(main_window, WM_CLOSE, 0, 0);
         return true;
     case TIMER_AUTO_OUTPUT:
         on_auto_output_tick();

@@ -159,6 +159,9 @@ static void on_destroy()
     for (const Hotkey& h : HOTKEYS)
         UnregisterHotKey(main_window, h.id);
     remove_tray_icon();
+    // A close within the second after a launch: the mail sender is still told.
+    KillTimer(main_window, TIMER_MAIL_NOTIFY);
+    post_mail_notification();
     CloseHandle(instance_mutex);
     instance_mutex = NULL;
     if (load_settings() >= 0) {
@@ -179,6 +182,9 @@ static void on_destroy()
 
 LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 {
+    // A registered message: no case label can name it.
+    if (on_taskbar_created(msg))
+        return 0;
     switch (msg) {
     case WM_CREATE:
         main_window = hwnd;

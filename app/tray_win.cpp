@@ -33,15 +33,18 @@ static NotifyIconCall notify_icon_call()
     return call;
 }
 
-static void notify_icon(DWORD message, NOTIFYICONDATAA* data)
+static bool notify_icon(DWORD message, NOTIFYICONDATAA* data)
 {
     NotifyIconCall call = notify_icon_call();
-    if (call)
-        call(message, data);
+    return call && call(message, data);
 }
 
 static NOTIFYICONDATAA tray_icon_data;
 static bool tray_icon_added;
+// Start-up or command 9 asked for the icon, and no double click has brought the window back:
+// a task bar that comes (back) gets the icon.
+static bool tray_wanted;
+static UINT taskbar_created_message;
 
 static void fill_tray_icon_data()
 {
@@ -60,12 +63,44 @@ int move_into_tray()
     // Without a notification area the program stays a window and the file keeps what it says.
     if (!notify_icon_call())
         return 0;
+    tray_wanted = true;
+    if (!taskbar_created_message)
+        taskbar_created_message = RegisterWindowMessageA("TaskbarCreated");
     fill_tray_icon_data();
-    notify_icon(NIM_ADD, &tray_icon_data);
+    // No task bar yet, or a shell that is restarting: hidden without an icon, the program
+    // could not be reached at all. It stays a window, and the file keeps what it says.
+    if (!notify_icon(NIM_ADD, &tray_icon_data)) {
+        tray_icon_added = false;
+        return 0;
+    }
     tray_icon_added = true;
     ShowWindow(main_window, SW_HIDE);
     settings.tray_mode = 1;
     return save_settings(0);
+}
+
+bool in_tray()
+{
+    return tray_icon_added;
+}
+
+bool on_taskbar_created(UINT message)
+{
+    if (message == 0 || message != taskbar_created_message)
+        return false;
+    if (!tray_wanted)
+        return true;
+    if (!tray_icon_added) {
+        move_into_tray();
+        return true;
+    }
+    // A restarted shell has lost the icon. Where it cannot be had again (and is not still
+    // there), the window comes back instead.
+    if (!notify_icon(NIM_ADD, &tray_icon_data) && !notify_icon(NIM_MODIFY, &tray_icon_data)) {
+        tray_icon_added = false;
+        ShowWindow(main_window, SW_SHOWNORMAL);
+    }
+    return true;
 }
 
 void on_tray_notify(LPARAM mouse_message)
@@ -74,6 +109,7 @@ void on_tray_notify(LPARAM mouse_message)
         return;
     notify_icon(NIM_DELETE, &tray_icon_data);
     tray_icon_added = false;
+    tray_wanted = false;
     settings.tray_mode = 0;
     save_settings(0);
     ShowWindow(main_window, SW_SHOWNORMAL);

@@ -223,7 +223,15 @@ int capture_to_clipboard(HWND owner)
 
     SelectObject(mem_dc, dc_default);
     DeleteDC(mem_dc);
-    SetClipboardData(CF_BITMAP, bitmap);
+    // A bitmap the clipboard refused is still ours, and there is no image to output.
+    if (!SetClipboardData(CF_BITMAP, bitmap)) {
+        DWORD error = GetLastError();
+        DeleteObject(bitmap);
+        ReleaseDC(reference, ref_dc);
+        show_step_error_code(CAPTURE_FAILED_TEXT, "SET CLIP", error);
+        finish(owner);
+        return -3;
+    }
     ReleaseDC(reference, ref_dc);
     finish(owner);
     return 0;

@@ -39,7 +39,14 @@ int load_file_to_clipboard(HWND window, const char* path)
         return -1;
     }
     EmptyClipboard();
-    SetClipboardData(CF_BITMAP, bitmap);
+    // A bitmap the clipboard refused is still ours, and there is no image to output.
+    if (!SetClipboardData(CF_BITMAP, bitmap)) {
+        DWORD error = GetLastError();
+        CloseClipboard();
+        DeleteObject(bitmap);
+        show_step_error_code("画像の取り込みに失敗しました", "SET CLIP", error);
+        return -1;
+    }
     CloseClipboard();
     return 0;
 }

@@ -41,8 +41,8 @@ struct LockedBlock {
     LockedBlock& operator=(const LockedBlock&) = delete;
 };
 
-// Opened for reading, existing only, without sharing. A file another program holds without
-// sharing cannot be opened so, and counts as free.
+// Opened for reading, existing only, without sharing: only for telling the two refusals of an
+// unknown mode apart.
 static bool name_is_taken(const char* name)
 {
     HANDLE file = CreateFileA(name, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -51,6 +51,29 @@ static bool name_is_taken(const char* name)
         return false;
     CloseHandle(file);
     return true;
+}
+
+// Numbering only ever creates new files, and the creation is the test: a name that exists is
+// taken whoever holds it (a viewer showing the last copy), and no file is truncated, not even
+// one another program made a moment ago. Any other refusal stops the search there, its code
+// kept for the box.
+static HANDLE create_first_free_numbered(const char* name)
+{
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD refusal = 0;
+    auto taken = [&](const char* candidate) {
+        file = CreateFileA(candidate, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE)
+            return false;
+        refusal = GetLastError();
+        return refusal == ERROR_FILE_EXISTS || refusal == ERROR_ALREADY_EXISTS;
+    };
+    char chosen[OUTPUT_NAME_SIZE];
+    choose_numbered_name(name, settings.output_file_ext_offset, taken, chosen);
+    if (file == INVALID_HANDLE_VALUE)
+        SetLastError(refusal);
+    return file;
 }
 
 static HANDLE create_output(const char* name)
@@ -141,12 +164,9 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
     case OVERWRITE:
         file = create_output(name);
         break;
-    case NUMBERED: {
-        char chosen[OUTPUT_NAME_SIZE];
-        if (choose_numbered_name(name, settings.output_file_ext_offset, name_is_taken, chosen))
-            file = create_output(chosen);
+    case NUMBERED:
+        file = create_first_free_numbered(name);
         break;
-    }
     case NO_OUTPUT:
         return 0;
     default:
@@ -178,11 +198,11 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
 static constexpr DWORD SAVE_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
 static_assert(SAVE_RECORD_SIZE == 76, "the save-file record of Windows 95");
 
-int choose_output_file(HWND dialog)
+int choose_output_file(HWND dialog, SettingsRecord& record)
 {
     char name[OUTPUT_NAME_SIZE] = "*.bmp";
-    if (settings.output_file_name[0] != ' ' && settings.output_file_name[0] != '\0') {
-        memcpy(name, settings.output_file_name, sizeof name);
+    if (record.output_file_name[0] != ' ' && record.output_file_name[0] != '\0') {
+        memcpy(name, record.output_file_name, sizeof name);
         name[sizeof name - 1] = '\0';
     }
     OPENFILENAMEA ofn = {};
@@ -196,8 +216,8 @@ int choose_output_file(HWND dialog)
     ofn.Flags = OFN_HIDEREADONLY | OFN_CREATEPROMPT;
     ofn.lpstrDefExt = "bmp";
     if (GetSaveFileNameA(&ofn)) {
-        memcpy(settings.output_file_name, name, sizeof name);
-        settings.output_file_ext_offset = ofn.nFileExtension;
+        memcpy(record.output_file_name, name, sizeof name);
+        record.output_file_ext_offset = ofn.nFileExtension;
         SetDlgItemTextA(dialog, IDC_EXT_FILE_NAME_SHOWN, name);
     } else {
         DWORD error = CommDlgExtendedError();

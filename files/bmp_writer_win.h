@@ -9,7 +9,9 @@
 // in mode 2; -1 failed, after a step error box ("Create Bitmap File").
 int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc);
 
+struct SettingsRecord;
+
 // Lets the user pick the output file with the save-file dialog, owned by `dialog`; on OK the
-// name and its extension offset go into the settings record (not saved) and into the dialog's
-// name display. Always 0.
-int choose_output_file(HWND dialog);
+// name and its extension offset go into `record` (the calling dialog's pending choices, not
+// saved) and into the dialog's name display. Always 0.
+int choose_output_file(HWND dialog, SettingsRecord& record);

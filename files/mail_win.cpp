@@ -15,6 +15,10 @@
 // Long enough for the mail sender to come up; it is not waited for beyond that.
 static constexpr DWORD MAIL_IDLE_WAIT_MS = 10000;
 
+// Launches whose notice has not gone out: launches less than a second apart restart the one
+// timer, and each still gets its own notice when it runs out.
+static int notices_due;
+
 int launch_mail_sender()
 {
     if (settings.file_compression != 1)
@@ -34,6 +38,7 @@ int launch_mail_sender()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     mail_started = 1;
+    notices_due++;
     SetTimer(main_window, TIMER_MAIL_NOTIFY, MAIL_NOTIFY_MS, NULL);
     return 0;
 }
@@ -48,7 +53,13 @@ static BOOL CALLBACK post_mail_notify(HWND window, LPARAM)
 // each top-level window is posted to in turn: what the broadcast did on the 95 family.
 void post_mail_notification()
 {
-    EnumWindows(post_mail_notify, 0);
+    for (; notices_due > 0; notices_due--)
+        EnumWindows(post_mail_notify, 0);
+}
+
+bool mail_notification_due()
+{
+    return notices_due > 0;
 }
 
 static const ControlHint LINKED_APP_HINTS[] = {

@@ -8,8 +8,11 @@
 int launch_mail_sender();
 
 // Tells every top-level window, the mail sender's among them, with UM_MAIL_NOTIFY (both
-// parameters 0) that a hand-off has been made.
+// parameters 0) that a hand-off has been made: once for each launch not yet told.
 void post_mail_notification();
+
+// Whether a launch still waits for its notification.
+bool mail_notification_due();
 
 // Shows SETTING3 modally over the main window.
 void open_linked_app_dialog();

@@ -14,10 +14,10 @@ static_assert(sizeof(FontRecord) == sizeof(LOGFONTA), "the file keeps a whole LO
 constexpr DWORD FONT_DIALOG_FLAGS = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS;
 static_assert(FONT_DIALOG_FLAGS == 0x141, "");
 
-int choose_font(int selector, HWND dialog)
+int choose_font(int selector, HWND dialog, SettingsRecord& record)
 {
-    FontRecord* font = selector == FONT_TITLE ? &settings.title_font : &settings.timestamp_font;
-    uint32_t* colour = selector == FONT_TITLE ? &settings.title_color : &settings.timestamp_color;
+    FontRecord* font = selector == FONT_TITLE ? &record.title_font : &record.timestamp_font;
+    uint32_t* colour = selector == FONT_TITLE ? &record.title_color : &record.timestamp_color;
 
     LOGFONTA chosen = {};
     memcpy(&chosen, font, sizeof chosen);

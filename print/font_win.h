@@ -6,6 +6,9 @@
 constexpr int FONT_TITLE = 1;
 constexpr int FONT_TIMESTAMP = 2;
 
+struct SettingsRecord;
+
 // Lets the user choose the font and colour `selector` names (FONT_TITLE, anything else the
-// time stamp) into the settings record, unsaved; `dialog` is brought back on top. Always 0.
-int choose_font(int selector, HWND dialog);
+// time stamp) into `record` (the calling dialog's pending choices), unsaved; `dialog` is
+// brought back on top. Always 0.
+int choose_font(int selector, HWND dialog, SettingsRecord& record);

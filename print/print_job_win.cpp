@@ -87,7 +87,9 @@ static int prepare_scratch(Scratch& s, HDC printer)
     if (!s.bitmap) {
         show_step_error(EXPAND_FAILED, "B TO D2");
         result = -1;
-    } else if (!SetStretchBltMode(s.dc, HALFTONE)) {
+    } else if (!SetStretchBltMode(s.dc, HALFTONE) &&
+               // The Windows 95 family has no HALFTONE; the plain mode prints as well.
+               !SetStretchBltMode(s.dc, COLORONCOLOR)) {
         show_step_error(EXPAND_FAILED, "SET BLT MD");
         result = -6;
     } else if (!SetBrushOrgEx(s.dc, 0, 0, NULL)) {

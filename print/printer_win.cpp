@@ -16,24 +16,27 @@ static_assert(sizeof(PRINTDLGA) == 66, "the print-dialog record");
 
 // Copies from a movable block without reading past its end, whatever the block claims.
 template <typename Store>
-static void store_block(HGLOBAL block, Store store)
+static void store_block(SettingsRecord& record, HGLOBAL block, Store store)
 {
     if (!block)
         return;
     const auto* p = static_cast<const unsigned char*>(GlobalLock(block));
     if (!p)
         return;
-    store(settings, p, GlobalSize(block));
+    store(record, p, GlobalSize(block));
     GlobalUnlock(block);
 }
 
 int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
 {
-    store_block(devmode, store_returned_devmode);
-    store_block(devnames, store_returned_devnames);
+    // The new setup goes into the record only whole: a device mode beside the old driver name
+    // would be saved by the next save from memory, and on the Windows 95 family printed with.
+    SettingsRecord staged = settings;
+    store_block(staged, devmode, store_returned_devmode);
+    store_block(staged, devnames, store_returned_devnames);
 
     char device_name[CCHDEVICENAME + 1] = {0};
-    memcpy(device_name, settings.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
+    memcpy(device_name, staged.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
     DEVMODEA* dm = devmode ? static_cast<DEVMODEA*>(GlobalLock(devmode)) : NULL;
     defaults.pDevMode = dm;
@@ -60,9 +63,10 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
         return -1;
     }
     const char* path = reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath;
-    store_driver_name(settings, path ? path : "");
+    store_driver_name(staged, path ? path : "");
     free(info);
     ClosePrinter(printer);
+    settings = staged;
     return 0;
 }
 

@@ -1,6 +1,7 @@
-// The extended functions dialog. The font and file buttons change the record at once; OK takes
-// the rest, checks the fixed area and saves. "画面指定" saves and hands over to the main window,
-// which runs the area selection once this dialog is gone.
+// The extended functions dialog. The font and file buttons change the dialog's own copy of the
+// record; OK takes them with the rest, checks the fixed area and only then puts them into the
+// record and saves. "画面指定" saves and hands over to the main window, which runs the area
+// selection once this dialog is gone.
 #include "settings/extended_dialog_win.h"
 
 #include <windows.h>
@@ -159,33 +160,38 @@ static const ControlHint EXTENDED_HINTS[] = {
      OTHER_VALUES_IGNORED, ""},
 };
 
+// The choices of the font and file buttons, and what the dialog was opened with. The record
+// itself is reloaded by every copy accepted while the dialog is open, and saved from memory by
+// the tray and other dialogs: nothing goes into it before a successful OK.
+static SettingsRecord pending;
+
 template <size_t N>
-static void show_checks(HWND dlg, const CheckField (&checks)[N])
+static void show_checks(HWND dlg, const CheckField (&checks)[N], const SettingsRecord& from)
 {
     for (const CheckField& c : checks)
-        set_dlg_check(dlg, c.id, settings.*c.field == 1);
+        set_dlg_check(dlg, c.id, from.*c.field == 1);
 }
 
 template <size_t N>
-static void take_checks(HWND dlg, const CheckField (&checks)[N])
+static void take_checks(HWND dlg, const CheckField (&checks)[N], SettingsRecord& into)
 {
     for (const CheckField& c : checks)
-        settings.*c.field = dlg_checked(dlg, c.id);
+        into.*c.field = dlg_checked(dlg, c.id);
 }
 
 template <size_t N>
-static void show_numbers(HWND dlg, const NumberField (&fields)[N])
+static void show_numbers(HWND dlg, const NumberField (&fields)[N], const SettingsRecord& from)
 {
     for (const NumberField& f : fields)
-        set_dlg_number(dlg, f.id, f.format, settings.*f.field);
+        set_dlg_number(dlg, f.id, f.format, from.*f.field);
 }
 
 template <size_t N>
-static void take_numbers(HWND dlg, const NumberField (&fields)[N])
+static void take_numbers(HWND dlg, const NumberField (&fields)[N], SettingsRecord& into)
 {
     for (const NumberField& f : fields) {
         int32_t value = dlg_number(dlg, f.id, f.chars);
-        settings.*f.field = value < f.least ? f.least : value;
+        into.*f.field = value < f.least ? f.least : value;
     }
 }
 
@@ -209,49 +215,63 @@ static INT_PTR on_init(HWND dlg)
         EndDialog(dlg, IDCANCEL);
         return TRUE;
     }
-    show_checks(dlg, FIRST_CHECKS);
-    show_checks(dlg, OUTPUT_CHECKS);
-    show_checks(dlg, AUTO_CHECKS);
+    pending = settings;
+    show_checks(dlg, FIRST_CHECKS, pending);
+    show_checks(dlg, OUTPUT_CHECKS, pending);
+    show_checks(dlg, AUTO_CHECKS, pending);
     for (const ComboField& c : COMBOS)
-        select_combo(dlg, c.id, settings.*c.field);
+        select_combo(dlg, c.id, pending.*c.field);
     if (hint_time_shown()) {
-        select_combo(dlg, HINT_TIME_COMBO.id, settings.hint_close_time);
+        select_combo(dlg, HINT_TIME_COMBO.id, pending.hint_close_time);
     } else {
         ShowWindow(GetDlgItem(dlg, IDC_EXT_HINT_TIME_LABEL), SW_HIDE);
         ShowWindow(GetDlgItem(dlg, IDC_EXT_HINT_TIME), SW_HIDE);
     }
-    set_dlg_field_text(dlg, IDC_EXT_TITLE_TEXT, settings.title_text, sizeof settings.title_text);
-    set_dlg_field_text(dlg, IDC_EXT_FILE_NAME_SHOWN, settings.output_file_name,
-                       sizeof settings.output_file_name);
-    show_numbers(dlg, AREA_FIELDS);
-    if (settings.auto_interval_minutes < LEAST_INTERVAL_MINUTES)
-        settings.auto_interval_minutes = LEAST_INTERVAL_MINUTES;
-    if (settings.auto_after_start_minutes < LEAST_AFTER_START_MINUTES)
-        settings.auto_after_start_minutes = LEAST_AFTER_START_MINUTES;
-    show_numbers(dlg, TIME_FIELDS);
+    set_dlg_field_text(dlg, IDC_EXT_TITLE_TEXT, pending.title_text, sizeof pending.title_text);
+    set_dlg_field_text(dlg, IDC_EXT_FILE_NAME_SHOWN, pending.output_file_name,
+                       sizeof pending.output_file_name);
+    show_numbers(dlg, AREA_FIELDS, pending);
+    if (pending.auto_interval_minutes < LEAST_INTERVAL_MINUTES)
+        pending.auto_interval_minutes = LEAST_INTERVAL_MINUTES;
+    if (pending.auto_after_start_minutes < LEAST_AFTER_START_MINUTES)
+        pending.auto_after_start_minutes = LEAST_AFTER_START_MINUTES;
+    show_numbers(dlg, TIME_FIELDS, pending);
     SetFocus(GetDlgItem(dlg, IDOK));
     return FALSE;
 }
 
 // Whatever was typed or set from outside, at most 40 bytes, and never half a character.
-static void take_title_text(HWND dlg)
+static void take_title_text(HWND dlg, SettingsRecord& into)
 {
     char text[256] = "";
     GetDlgItemTextA(dlg, IDC_EXT_TITLE_TEXT, text, sizeof text);
     size_t n = cp932_prefix_length(text, TITLE_TEXT_MAX);
-    memset(settings.title_text, 0, sizeof settings.title_text);
-    memcpy(settings.title_text, text, n);
+    memset(into.title_text, 0, sizeof into.title_text);
+    memcpy(into.title_text, text, n);
 }
 
-static void take_first_group(HWND dlg)
+// The record as it is now, with the font and file buttons' choices in it.
+static SettingsRecord with_button_choices()
 {
-    take_checks(dlg, FIRST_CHECKS);
-    take_title_text(dlg);
+    SettingsRecord chosen = settings;
+    chosen.title_font = pending.title_font;
+    chosen.title_color = pending.title_color;
+    chosen.timestamp_font = pending.timestamp_font;
+    chosen.timestamp_color = pending.timestamp_color;
+    memcpy(chosen.output_file_name, pending.output_file_name, sizeof chosen.output_file_name);
+    chosen.output_file_ext_offset = pending.output_file_ext_offset;
+    return chosen;
+}
+
+static void take_first_group(HWND dlg, SettingsRecord& into)
+{
+    take_checks(dlg, FIRST_CHECKS, into);
+    take_title_text(dlg, into);
     for (const ComboField& c : COMBOS)
-        settings.*c.field = combo_index(dlg, c.id);
+        into.*c.field = combo_index(dlg, c.id);
     if (hint_time_shown())
-        settings.hint_close_time = combo_index(dlg, HINT_TIME_COMBO.id);
-    take_numbers(dlg, AREA_FIELDS);
+        into.hint_close_time = combo_index(dlg, HINT_TIME_COMBO.id);
+    take_numbers(dlg, AREA_FIELDS, into);
 }
 
 static void start_auto_output_timer()
@@ -267,18 +287,20 @@ static void on_register(HWND dlg)
     if (settings_busy == 1)
         return;
     settings_busy = 1;
-    take_first_group(dlg);
-    if (settings.use_fixed_area == 1 &&
-        !fixed_area_valid(settings.area_left, settings.area_top, settings.area_right,
-                          settings.area_bottom)) {
+    SettingsRecord chosen = with_button_choices();
+    take_first_group(dlg, chosen);
+    if (chosen.use_fixed_area == 1 &&
+        !fixed_area_valid(chosen.area_left, chosen.area_top, chosen.area_right,
+                          chosen.area_bottom)) {
         MessageBeep(MB_ICONHAND);
         MessageBoxA(dlg, AREA_ERROR_TEXT, APP_TITLE, MB_ICONHAND);
         settings_busy = 0;
         return;
     }
-    take_checks(dlg, OUTPUT_CHECKS);
-    take_checks(dlg, AUTO_CHECKS);
-    take_numbers(dlg, TIME_FIELDS);
+    take_checks(dlg, OUTPUT_CHECKS, chosen);
+    take_checks(dlg, AUTO_CHECKS, chosen);
+    take_numbers(dlg, TIME_FIELDS, chosen);
+    settings = chosen;
     if (save_settings(0) == 0) {
         start_auto_output_timer();
         settings_busy = 0;
@@ -288,8 +310,10 @@ static void on_register(HWND dlg)
 
 static void on_pick_area(HWND dlg)
 {
-    take_first_group(dlg);
-    take_checks(dlg, OUTPUT_CHECKS);
+    SettingsRecord chosen = with_button_choices();
+    take_first_group(dlg, chosen);
+    take_checks(dlg, OUTPUT_CHECKS, chosen);
+    settings = chosen;
     if (save_settings(0) != 0) {
         EndDialog(dlg, IDCANCEL);
         return;
@@ -305,9 +329,9 @@ static void on_font_or_file(HWND dlg, int id)
         return;
     settings_busy = 1;
     if (id == IDC_EXT_FILE_NAME)
-        choose_output_file(dlg);
+        choose_output_file(dlg, pending);
     else
-        choose_font(id == IDC_EXT_TITLE_FONT ? FONT_TITLE : FONT_TIMESTAMP, dlg);
+        choose_font(id == IDC_EXT_TITLE_FONT ? FONT_TITLE : FONT_TIMESTAMP, dlg, pending);
     settings_busy = 0;
 }
 

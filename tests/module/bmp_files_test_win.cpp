@@ -450,16 +450,30 @@ TEST_F(BmpFiles, NumberingWithEveryNumberTakenWritesNothing)
     EXPECT_TRUE(box_says(texts[0], "出力ファイルが作成できません", "Create Bitmap File"));
 }
 
-TEST_F(BmpFiles, NumberingTakesAFileHeldByAnotherProgramAsFree)
+// A viewer showing the last copy holds it open, sharing or not: numbering goes past it, and
+// leaves it as it is. Overwriting has no other name to go to.
+TEST_F(BmpFiles, NumberingGoesPastFilesOtherProgramsHold)
 {
     std::string name = numbering();
+    std::string first = dir + "\\COPY1.BMP";
     write_file(name, Bytes(3, 0));
-    HANDLE held = CreateFileA(name.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    write_file(first, Bytes(3, 0));
+    HANDLE unshared = CreateFileA(name.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE shared = CreateFileA(first.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(unshared, INVALID_HANDLE_VALUE);
+    ASSERT_NE(shared, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(write_1x1(name), 0);
+    EXPECT_TRUE(boxes.texts().empty());
+
+    settings.file_name_mode = 0;
     EXPECT_EQ(write_1x1(name), -1);
-    CloseHandle(held);
-    EXPECT_FALSE(file_exists(dir + "\\COPY1.BMP"));
+    CloseHandle(unshared);
+    CloseHandle(shared);
+    EXPECT_EQ(read_file(dir + "\\COPY2.BMP").size(), 78u);
+    EXPECT_EQ(read_file(name), Bytes(3, 0));
+    EXPECT_EQ(read_file(first), Bytes(3, 0));
     auto texts = boxes.texts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_TRUE(box_says(texts[0], "出力ファイルが作成できません", "Create Bitmap File"));
@@ -586,7 +600,7 @@ std::string run_output_dialog(SaveDialogUser& user)
     CreateWindowExA(0, "STATIC", "unchanged", WS_CHILD | WS_VISIBLE, 0, 0, 300, 20, owner,
                     (HMENU)1046, GetModuleHandleA(NULL), NULL);
     HANDLE thread = CreateThread(NULL, 0, use_save_dialog, &user, 0, NULL);
-    EXPECT_EQ(choose_output_file(owner), 0);
+    EXPECT_EQ(choose_output_file(owner, settings), 0);
     wait_pumping(thread, 20000);
     CloseHandle(thread);
     char shown[OUTPUT_NAME_SIZE] = "";

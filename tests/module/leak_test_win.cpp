@@ -6,6 +6,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <set>
 #include <string>
@@ -141,6 +142,17 @@ HDC WINAPI no_memory_dc(HDC)
 int WINAPI no_bits(HDC, HBITMAP, UINT, UINT, LPVOID, LPBITMAPINFO, UINT)
 {
     return 0;
+}
+// The clipboard refusing the hand-off, as it does when it cannot copy the data it is given.
+const DWORD REFUSED_HAND_OFF = ERROR_NOT_ENOUGH_MEMORY;
+HANDLE WINAPI no_clipboard_data(UINT, HANDLE)
+{
+    SetLastError(REFUSED_HAND_OFF);
+    return NULL;
+}
+bool box_has_code(const char* box, DWORD code)
+{
+    return strstr(box, ("(ERR=" + std::to_string(code) + ")").c_str()) != nullptr;
 }
 ImportHook* write_hook = nullptr;
 // Writes half of every piece, as a full disk would.
@@ -362,6 +374,15 @@ TEST_F(Leaks, FailedCaptures)
             return capture_to_clipboard(main_window) == -3 && one_box(CAPTURE_FAILED, "OPEN CB DC");
         });
     }
+    {
+        // The refused bitmap is deleted, not counted as captured.
+        ImportHook data("user32.dll", "SetClipboardData", (void*)no_clipboard_data);
+        ASSERT_TRUE(data.original);
+        expect_no_leak(1000, [this] {
+            return capture_to_clipboard(main_window) == -3 &&
+                   box_has_code(last_box, REFUSED_HAND_OFF) && one_box(CAPTURE_FAILED, "SET CLIP");
+        });
+    }
 }
 
 TEST_F(Leaks, BmpWrite)
@@ -457,6 +478,15 @@ TEST_F(Leaks, RefusedBmpFiles)
                       boxes_shown == 1 && first == last_box && clipboard_bitmap_is(200, 100);
             boxes_shown = 0;
             return ok;
+        });
+    }
+    {
+        // A loaded file the clipboard refuses.
+        ImportHook data("user32.dll", "SetClipboardData", (void*)no_clipboard_data);
+        ASSERT_TRUE(data.original);
+        expect_no_leak(1000, [&] {
+            return load_file_to_clipboard(main_window, good.c_str()) == -1 &&
+                   box_has_code(last_box, REFUSED_HAND_OFF) && one_box(CAPTURE_FAILED, "SET CLIP");
         });
     }
     // A file loaded while another program holds the clipboard.

@@ -88,6 +88,39 @@ int WINAPI logged_escape(HDC dc, int escape, int size, LPCSTR in, LPVOID out)
     return real<decltype(&Escape)>(escape_hook)(dc, escape, size, in, out);
 }
 
+// The stretch modes asked for, refusing HALFTONE as the Windows 95 family does.
+std::vector<int> stretch_modes;
+ImportHook* stretch_mode_hook;
+int WINAPI stretch_mode_of_95(HDC dc, int mode)
+{
+    stretch_modes.push_back(mode);
+    if (mode == HALFTONE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    return real<decltype(&SetStretchBltMode)>(stretch_mode_hook)(dc, mode);
+}
+struct NoHalftone {
+    ImportHook hook{"gdi32.dll", "SetStretchBltMode", (void*)stretch_mode_of_95};
+    NoHalftone()
+    {
+        stretch_modes.clear();
+        stretch_mode_hook = &hook;
+    }
+    // Every HALFTONE refused was followed by COLORONCOLOR.
+    bool fell_back() const
+    {
+        bool any = false;
+        for (size_t i = 0; i < stretch_modes.size(); i++)
+            if (stretch_modes[i] == HALFTONE) {
+                any = true;
+                if (i + 1 == stretch_modes.size() || stretch_modes[i + 1] != COLORONCOLOR)
+                    return false;
+            }
+        return any;
+    }
+};
+
 // Every call of the job that starts or ends the document, the page or a band, logged and
 // passed on to the system.
 struct WatchedJob {
@@ -255,8 +288,10 @@ TEST_F(Print95, DriverNamePrinterDcPrintsThePage)
     std::set<std::string> before = printed_pdfs();
     {
         WatchedJob job;
-        ASSERT_TRUE(job.complete());
+        NoHalftone no_halftone;
+        ASSERT_TRUE(job.complete() && no_halftone.hook.slot);
         ASSERT_EQ(print_image(), 0);
+        EXPECT_TRUE(no_halftone.fell_back());
         EXPECT_EQ(created_with_driver, stored_driver());
         std::vector<std::string> order = {"StartDoc", "StartPage", "EndPage", "EndDoc"};
         EXPECT_EQ(gdi_log, order);
@@ -274,8 +309,10 @@ TEST_F(Print95, BandedJobInWindows95OrderPrintsThePage)
     std::set<std::string> before = printed_pdfs();
     {
         WatchedJob job;
-        ASSERT_TRUE(job.complete());
+        NoHalftone no_halftone;
+        ASSERT_TRUE(job.complete() && no_halftone.hook.slot);
         ASSERT_EQ(print_image_banded(), 0);
+        EXPECT_TRUE(no_halftone.fell_back());
         EXPECT_EQ(created_with_driver, stored_driver());
         ASSERT_GE(gdi_log.size(), 5u);
         EXPECT_EQ(gdi_log[0], "StartDoc");

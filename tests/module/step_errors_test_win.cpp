@@ -61,7 +61,8 @@ int WINAPI failing_get_dibits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LP
 }  // namespace
 
 // "Open Printer" showed ERR=0: the unlock of the device mode after the failed OpenPrinterA
-// cleared the code.
+// cleared the code. The record keeps the whole old setup, not the new device mode beside the
+// old driver name.
 TEST_F(StepErrors, PrinterThatCannotBeOpenedShowsTheOpenPrintersErrorCode)
 {
     const char name[] = "NO SUCH PRINTER";
@@ -76,8 +77,12 @@ TEST_F(StepErrors, PrinterThatCannotBeOpenedShowsTheOpenPrintersErrorCode)
     strcpy(reinterpret_cast<char*>(dm->dmDeviceName), name);
     dm->dmSize = sizeof(DEVMODEA);
     GlobalUnlock(devmode);
+    memcpy(settings.printer_devmode, "OLD PRINTER", 12);
+    strcpy(settings.printer_driver_name, "OLDDRV");
+    const SettingsRecord old = settings;
     EXPECT_EQ(store_printer_from_dialog(devmode, NULL), -1);
     GlobalFree(devmode);
+    EXPECT_EQ(memcmp(&settings, &old, sizeof old), 0) << "a part of the new setup was kept";
     std::vector<std::string> texts = boxes->texts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], "プリンター情報が保存できません\nOpen Printer(ERR=" +

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include "app/shell_win.h"
@@ -47,5 +48,41 @@ TEST(TrayIcon, GoesWhenTheMainWindowIsDestroyedNotAfter)
     EXPECT_TRUE(PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no quit posted";
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(icon_in_tray(window)) << "the icon would outlive the program";
+    destroy_stand_in_main_window();
+}
+
+// The shell refuses an icon it already holds for the window (as it refuses every icon while
+// the task bar is missing): the program stays a window, and takes the tray when the task bar
+// announces itself.
+TEST(TrayIcon, RefusedIconKeepsTheWindowUntilTheTaskBarComes)
+{
+    std::string dir = fresh_work_dir("tray-refused");
+    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
+    reset_settings(settings);
+    repair_loaded_settings(settings);
+    ASSERT_EQ(save_settings(0), 0);
+    HWND window = make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    NOTIFYICONDATAA taken{};
+    taken.cbSize = sizeof taken;
+    taken.hWnd = window;
+    taken.uID = 876;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &taken));
+    Bytes before = read_file(settings_path);
+
+    move_into_tray();
+    EXPECT_TRUE(IsWindowVisible(window)) << "hidden without an icon of its own";
+    EXPECT_EQ(read_file(settings_path), before) << "the tray stored without an icon";
+    EXPECT_EQ(settings.tray_mode, 0);
+
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &taken));
+    main_window_proc(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(icon_in_tray(window)) << "no icon when the task bar came";
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(i32_at(read_file(settings_path), offsetof(SettingsRecord, tray_mode)), 1);
+
+    instance_mutex = NULL;
+    main_window_proc(window, WM_DESTROY, 0, 0);
+    MSG quit;
+    PeekMessageA(&quit, NULL, WM_QUIT, WM_QUIT, PM_REMOVE);
     destroy_stand_in_main_window();
 }

@@ -401,6 +401,12 @@ TEST(Drop, DropRightAfterACopyKeepsCopiesOutUntilItsEnd)
     press_keys({VK_SNAPSHOT});
     pump_messages(3000);
     EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "a copy was taken during the drop";
+    // The cancel key inside the box ends the drop, but the file in hand is still being done.
+    press_keys({VK_MENU, 'P'});
+    pump_messages(1500);
+    press_keys({VK_SNAPSHOT});
+    pump_messages(3000);
+    EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "a copy was taken after the cancel";
 
     press_ok(box);
     wait_gone(box);

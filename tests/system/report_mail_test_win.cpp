@@ -20,6 +20,7 @@ namespace {
 constexpr size_t OFF_WRITE_SYSINFO = offsetof(SettingsRecord, write_sysinfo);
 constexpr size_t OFF_FILE_COMPRESSION = offsetof(SettingsRecord, file_compression);
 constexpr size_t OFF_MAIL_AFTER_OUTPUT = offsetof(SettingsRecord, mail_after_output);
+constexpr size_t OFF_EXIT_AFTER_PRINT = offsetof(SettingsRecord, exit_after_print);
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
 const char SETTING3_CAPTION[] = "連携アプリケーション設定";
 
@@ -314,12 +315,12 @@ struct BroadcastCatcher {
     ~BroadcastCatcher() { DestroyWindow(hwnd); }
     BroadcastCatcher(const BroadcastCatcher&) = delete;
     BroadcastCatcher& operator=(const BroadcastCatcher&) = delete;
-    bool wait(int ms)
+    bool wait(int ms, int count = 1)
     {
         DWORD start = GetTickCount();
-        while (caught.count == 0 && GetTickCount() - start < (DWORD)ms)
+        while (caught.count < count && GetTickCount() - start < (DWORD)ms)
             pump_messages(50);
-        return caught.count > 0;
+        return caught.count >= count;
     }
 };
 
@@ -408,7 +409,17 @@ TEST(MailHandOff, FileOutputStartsTheMailSenderAndABroadcastFollowsASecondLater)
     EXPECT_TRUE(read_mail_log(dir).notified) << "the mail sender did not get the broadcast";
     EXPECT_EQ(caught.count, 1);
     EXPECT_FALSE(k.message_box(0));
-    EXPECT_TRUE(k.close());
+
+    // With the exit after output, the program ends only once its last launch is told.
+    Bytes exit_ini = read_file(ini_path(dir));
+    put_i32(exit_ini, OFF_EXIT_AFTER_PRINT, 1);
+    write_file(ini_path(dir), exit_ini);
+    press_keys({VK_SNAPSHOT});
+    EXPECT_TRUE(k.wait_exit(OUTPUT_TIMEOUT_MS)) << "the exit after output did not come";
+    EXPECT_TRUE(catcher.wait(5000, 2)) << "the last launch was not told before the exit";
+    EXPECT_EQ(caught.count, 2);
+    EXPECT_GE((long)(caught.at - read_mail_log(dir).started_at), 900)
+        << "the exit did not wait the second the mail sender is given";
 }
 
 TEST(MailHandOff, NothingStartedWithoutCompressionForThePrinterAloneOrWithoutTheSender)

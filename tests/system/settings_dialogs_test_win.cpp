@@ -266,7 +266,25 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     EXPECT_EQ(i32_at(ini, AT(area_right)), 101);
     EXPECT_EQ(i32_at(ini, AT(area_top)), 5);
     EXPECT_EQ(i32_at(ini, AT(area_bottom)), 6);
-    EXPECT_TRUE(s.k.close());
+
+    // A refused OK and then Cancel leave the record alone: the move into the tray, which saves
+    // the record from memory, stores the area saved before.
+    dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
+    ASSERT_TRUE(dlg);
+    set_control_text(dlg, IDC_EXT_AREA_RIGHT, "100");
+    click(dlg, IDOK);
+    EXPECT_EQ(answer_box(s.k), "指定座標位置に誤りがあります。\nチェックしてください！");
+    click(dlg, IDCANCEL);
+    ASSERT_TRUE(wait_gone(dlg));
+    HWND main = s.k.main_window();
+    before = s.ini();
+    PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
+    ini = wait_saved(s, before);
+    EXPECT_EQ(i32_at(ini, AT(tray_mode)), 1);
+    EXPECT_EQ(i32_at(ini, AT(area_left)), 100);
+    EXPECT_EQ(i32_at(ini, AT(area_right)), 101);
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(s.k.wait_exit(START_TIMEOUT_MS));
 }
 
 namespace {
@@ -837,7 +855,8 @@ bool pick_colour(HWND font_dialog, COLORREF colour)
 
 TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNothing)
 {
-    Bytes start = default_settings_file();
+    // Copies go to a file, so that one taken while the dialog is open is seen to be done.
+    Bytes start = output_settings(fresh_work_dir("extended-font"), 1, 0, 1);
     put_i32(start, AT(timestamp_color), 0x123456);
     Session s("extended-font", start);
     HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
@@ -861,6 +880,9 @@ TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNoth
     ASSERT_TRUE(wait_gone(fonts));
     pause_ms(500);
     EXPECT_EQ(s.ini(), before) << "the font is saved only by OK";
+    // A copy reloads the record from the file; the choice made in the open dialog stays.
+    press_keys({VK_SNAPSHOT});
+    EXPECT_GE(wait_for_bmp(s.dir + "\\OUT.BMP", 20000).size(), 54u) << "no copy";
 
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
