@@ -28,16 +28,24 @@ bool icon_in_tray(HWND window)
     return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
 }
 
+// A stand-in main window, with the default settings saved in a folder of its own.
+HWND stand_in_with_default_settings(const char* folder)
+{
+    std::string dir = fresh_work_dir(folder);
+    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
+    reset_settings(settings);
+    repair_loaded_settings(settings);
+    if (save_settings(0) != 0)
+        return NULL;
+    return make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+}
+
 }  // namespace
 
 TEST(TrayIcon, GoesWhenTheMainWindowIsDestroyedNotAfter)
 {
-    std::string dir = fresh_work_dir("tray-icon");
-    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
-    reset_settings(settings);
-    repair_loaded_settings(settings);
-    ASSERT_EQ(save_settings(0), 0);
-    HWND window = make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    HWND window = stand_in_with_default_settings("tray-icon");
+    ASSERT_TRUE(window);
     ASSERT_FALSE(icon_in_tray(window));
     ASSERT_EQ(move_into_tray(), 0);
     ASSERT_TRUE(icon_in_tray(window)) << "no icon to remove";
@@ -56,12 +64,8 @@ TEST(TrayIcon, GoesWhenTheMainWindowIsDestroyedNotAfter)
 // announces itself.
 TEST(TrayIcon, RefusedIconKeepsTheWindowUntilTheTaskBarComes)
 {
-    std::string dir = fresh_work_dir("tray-refused");
-    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
-    reset_settings(settings);
-    repair_loaded_settings(settings);
-    ASSERT_EQ(save_settings(0), 0);
-    HWND window = make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    HWND window = stand_in_with_default_settings("tray-refused");
+    ASSERT_TRUE(window);
     NOTIFYICONDATAA taken{};
     taken.cbSize = sizeof taken;
     taken.hWnd = window;
