@@ -37,7 +37,7 @@ struct Sink {
     }
 };
 
-struct Spec {
+struct Directive {
     bool left = false, plus = false, space = false, alternate = false, zero = false;
     long width = 0;
     long precision = -1;  // none
@@ -97,7 +97,7 @@ unsigned long long unsigned_argument(Size size, va_list& args)
     }
 }
 
-void put_integer(Sink& sink, const Spec& spec, char conversion, unsigned long long value,
+void put_integer(Sink& sink, const Directive& directive, char conversion, unsigned long long value,
                  bool negative)
 {
     unsigned base = conversion == 'o' ? 8 : (conversion == 'x' || conversion == 'X') ? 16 : 10;
@@ -106,45 +106,45 @@ void put_integer(Sink& sink, const Spec& spec, char conversion, unsigned long lo
     long count = 0;
     for (unsigned long long v = value; v != 0; v /= base)
         digits[count++] = digit_chars[v % base];
-    long precision = spec.precision < 0 ? 1 : spec.precision;
+    long precision = directive.precision < 0 ? 1 : directive.precision;
     long zeros = precision > count ? precision - count : 0;
     // '#' with 'o': a leading zero, however many digits.
-    if (conversion == 'o' && spec.alternate && zeros == 0)
+    if (conversion == 'o' && directive.alternate && zeros == 0)
         zeros = 1;
     char prefix[2];
     long prefix_length = 0;
     if (conversion == 'd' || conversion == 'i') {
         if (negative)
             prefix[prefix_length++] = '-';
-        else if (spec.plus)
+        else if (directive.plus)
             prefix[prefix_length++] = '+';
-        else if (spec.space)
+        else if (directive.space)
             prefix[prefix_length++] = ' ';
-    } else if (base == 16 && spec.alternate && value != 0) {
+    } else if (base == 16 && directive.alternate && value != 0) {
         prefix[prefix_length++] = '0';
         prefix[prefix_length++] = conversion;
     }
     long length = prefix_length + zeros + count;
-    long fill = spec.width > length ? spec.width - length : 0;
-    if (!spec.left && !(spec.zero && spec.precision < 0))
+    long fill = directive.width > length ? directive.width - length : 0;
+    if (!directive.left && !(directive.zero && directive.precision < 0))
         sink.pad(' ', fill);
     sink.put(prefix, (size_t)prefix_length);
-    if (!spec.left && spec.zero && spec.precision < 0)
+    if (!directive.left && directive.zero && directive.precision < 0)
         sink.pad('0', fill);
     sink.pad('0', zeros);
     while (count > 0)
         sink.put(digits[--count]);
-    if (spec.left)
+    if (directive.left)
         sink.pad(' ', fill);
 }
 
-void put_text(Sink& sink, const Spec& spec, const char* text, size_t length)
+void put_text(Sink& sink, const Directive& directive, const char* text, size_t length)
 {
-    long fill = spec.width > (long)length ? spec.width - (long)length : 0;
-    if (!spec.left)
+    long fill = directive.width > (long)length ? directive.width - (long)length : 0;
+    if (!directive.left)
         sink.pad(' ', fill);
     sink.put(text, length);
-    if (spec.left)
+    if (directive.left)
         sink.pad(' ', fill);
 }
 
@@ -161,34 +161,34 @@ int format_text_v(char* out, size_t size, const char* format, va_list args_in)
             sink.put(*p);
             continue;
         }
-        Spec spec;
+        Directive directive;
         for (;; p++) {
             char f = p[1];
-            if (f == '-') spec.left = true;
-            else if (f == '+') spec.plus = true;
-            else if (f == ' ') spec.space = true;
-            else if (f == '#') spec.alternate = true;
-            else if (f == '0') spec.zero = true;
+            if (f == '-') directive.left = true;
+            else if (f == '+') directive.plus = true;
+            else if (f == ' ') directive.space = true;
+            else if (f == '#') directive.alternate = true;
+            else if (f == '0') directive.zero = true;
             else break;
         }
         p++;
         if (*p == '*') {
             int w = va_arg(args, int);
             // A negative width is a left-justified one.
-            spec.left = spec.left || w < 0;
-            spec.width = w >= 0 ? w : w == INT_MIN ? INT_MAX : -w;
+            directive.left = directive.left || w < 0;
+            directive.width = w >= 0 ? w : w == INT_MIN ? INT_MAX : -w;
             p++;
         } else {
-            spec.width = read_number(p);
+            directive.width = read_number(p);
         }
         if (*p == '.') {
             p++;
             if (*p == '*') {
                 int precision = va_arg(args, int);
-                spec.precision = precision < 0 ? -1 : precision;
+                directive.precision = precision < 0 ? -1 : precision;
                 p++;
             } else {
-                spec.precision = read_number(p);
+                directive.precision = read_number(p);
             }
         }
         Size size_modifier = SIZE_INT;
@@ -204,19 +204,19 @@ int format_text_v(char* out, size_t size, const char* format, va_list args_in)
         case 'i': {
             bool negative = false;
             unsigned long long magnitude = signed_argument(size_modifier, args, &negative);
-            put_integer(sink, spec, *p, magnitude, negative);
+            put_integer(sink, directive, *p, magnitude, negative);
             break;
         }
         case 'u':
         case 'o':
         case 'x':
         case 'X':
-            put_integer(sink, spec, *p, unsigned_argument(size_modifier, args), false);
+            put_integer(sink, directive, *p, unsigned_argument(size_modifier, args), false);
             break;
         case 'c': {
             char c = (char)(unsigned char)va_arg(args, int);
             ok = size_modifier == SIZE_INT;
-            put_text(sink, spec, &c, 1);
+            put_text(sink, directive, &c, 1);
             break;
         }
         case 's': {
@@ -224,9 +224,9 @@ int format_text_v(char* out, size_t size, const char* format, va_list args_in)
             ok = size_modifier == SIZE_INT;
             if (!text)
                 text = "(null)";
-            size_t length = spec.precision < 0 ? strlen(text)
-                                               : strnlen(text, (size_t)spec.precision);
-            put_text(sink, spec, text, length);
+            size_t length = directive.precision < 0 ? strlen(text)
+                                               : strnlen(text, (size_t)directive.precision);
+            put_text(sink, directive, text, length);
             break;
         }
         case '%':
