@@ -86,21 +86,8 @@ COLORREF pixel_at(HBITMAP bitmap, int x, int y)
 // A 24-bit file, top row red and the rest blue, stored top-down or bottom-up.
 Bytes rgb_file(int w, int h, bool top_down)
 {
-    int stride = (w * 3 + 3) / 4 * 4;
-    Bytes f(54 + (size_t)stride * h, 0);
-    f[0] = 'B';
-    f[1] = 'M';
-    put_i32(f, 2, (int32_t)f.size());
-    put_i32(f, 10, 54);
-    put_i32(f, 14, 40);
-    put_i32(f, 18, w);
-    put_i32(f, 22, top_down ? -h : h);
-    f[26] = 1;
-    f[28] = 24;
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++)
-            f[54 + (size_t)stride * (top_down ? y : h - 1 - y) + 3 * x + (y == 0 ? 2 : 0)] = 255;
-    return f;
+    return bmp_24(w, h, top_down,
+                  [](int, int y) { return y == 0 ? RGB(255, 0, 0) : RGB(0, 0, 255); });
 }
 
 class BmpFiles : public ::testing::Test {
@@ -548,28 +535,16 @@ struct SaveDialogUser {
     bool seen = false;
 };
 
-BOOL CALLBACK find_own_dialog(HWND hwnd, LPARAM lp)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
-        return TRUE;
-    *reinterpret_cast<HWND*>(lp) = hwnd;
-    return FALSE;
-}
-
 DWORD WINAPI use_save_dialog(void* arg)
 {
     auto* user = static_cast<SaveDialogUser*>(arg);
     for (int waited = 0; waited < 15000; waited += 50) {
-        HWND dialog = NULL;
-        EnumWindows(find_own_dialog, reinterpret_cast<LPARAM>(&dialog));
-        if (!dialog) {
+        std::vector<HWND> dialogs = windows_of(GetCurrentProcessId(), "#32770", true);
+        if (dialogs.empty()) {
             Sleep(50);
             continue;
         }
+        HWND dialog = dialogs.front();
         Sleep(300);  // let the dialog fill its controls
         char text[MAX_PATH] = "";
         GetWindowTextA(dialog, text, sizeof text);

@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "tests/system/harness_win.h"
+
 namespace {
 
 // Far above Wine's tables (GDI and global memory 65,536 entries, USER 32,768 for the whole
@@ -51,44 +53,13 @@ long global_free_slots()
                             [](void* h) { GlobalFree((HGLOBAL)h); });
 }
 
-struct HandleEntry {
-    ULONG pid;
-    UCHAR type;
-    UCHAR flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-};
-
 // The handles of this process in the system's list of all handles (what Wine keeps in its
 // server), or GetProcessHandleCount where that list is not given.
 long kernel_handle_count()
 {
-    typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
-    static Query query =
-        (Query)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
-    static std::vector<char> buffer(1 << 20);
-    if (query) {
-        for (int tries = 0; tries < 8; tries++) {
-            ULONG needed = 0;
-            LONG status = query(16 /* SystemHandleInformation */, buffer.data(),
-                                (ULONG)buffer.size(), &needed);
-            if (status == 0) {
-                ULONG n = *reinterpret_cast<ULONG*>(buffer.data());
-                auto* e = reinterpret_cast<HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-                DWORD me = GetCurrentProcessId();
-                long mine = 0;
-                for (ULONG i = 0; i < n; i++)
-                    mine += e[i].pid == me;
-                if (mine > 0)
-                    return mine;
-                break;
-            }
-            if (status != (LONG)0xC0000004 /* STATUS_INFO_LENGTH_MISMATCH */)
-                break;
-            buffer.resize(needed > buffer.size() ? needed + 65536 : buffer.size() * 2);
-        }
-    }
+    long mine = kernel_handles_of(GetCurrentProcessId());
+    if (mine > 0)
+        return mine;
     DWORD count = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0)
         return (long)count;

@@ -72,41 +72,22 @@ void clear_painted_percents()
     percents.clear();
 }
 
-struct BoxSearch {
-    DWORD pid;
-    HWND found;
-};
-
-static BOOL CALLBACK find_box(HWND hwnd, LPARAM lp)
-{
-    auto* s = reinterpret_cast<BoxSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == s->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        s->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 static DWORD WINAPI watch_boxes(void* arg)
 {
     auto* w = static_cast<BoxWatcher*>(arg);
     HWND last = NULL;
     while (!w->stop) {
-        BoxSearch s{GetCurrentProcessId(), NULL};
-        EnumWindows(find_box, reinterpret_cast<LPARAM>(&s));
-        if (s.found && s.found != last) {
+        std::vector<HWND> boxes = windows_of(GetCurrentProcessId(), "#32770", true);
+        HWND found = boxes.empty() ? NULL : boxes.front();
+        if (found && found != last) {
             char text[512] = "";
-            GetDlgItemTextA(s.found, 0xFFFF, text, sizeof text);
+            GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
             {
                 std::lock_guard<std::mutex> lock(box_mutex);
                 box_texts.push_back(text);
             }
-            PostMessageA(s.found, WM_COMMAND, IDOK, 0);
-            last = s.found;
+            PostMessageA(found, WM_COMMAND, IDOK, 0);
+            last = found;
         }
         Sleep(20);
     }

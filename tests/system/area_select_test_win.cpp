@@ -111,12 +111,8 @@ TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
     EXPECT_FALSE(IsWindow(area)) << "the selection window is gone before the question";
     click(box, IDYES);
     ASSERT_TRUE(wait_gone(box));
-    Bytes ini;
-    DWORD start = GetTickCount();
-    do {
-        pause_ms(100);
-        ini = read_file(ini_path(dir));
-    } while (i32_at(ini, AT(area_left)) != 100 && GetTickCount() - start < 10000);
+    Bytes ini =
+        wait_settings(dir, [](const Bytes& d) { return i32_at(d, AT(area_left)) == 100; });
     EXPECT_EQ(i32_at(ini, AT(area_left)), 100);
     EXPECT_EQ(i32_at(ini, AT(area_top)), 120);
     EXPECT_EQ(i32_at(ini, AT(area_right)), 300);
@@ -131,7 +127,7 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     Kavrel k(dir);
     HWND area = start_selection(k);
     ASSERT_TRUE(area);
-    Bytes saved = read_file(ini_path(dir));  // "画面指定" saved the dialog's values first
+    Bytes saved = read_settings(dir);  // "画面指定" saved the dialog's values first
 
     drag(50, 60, 250, 160);
     HWND box = wait_dialog_titled(k, "範囲指定確認");
@@ -148,7 +144,7 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     EXPECT_TRUE(wait_gone(area));
     pause_ms(1000);
     EXPECT_FALSE(wait_dialog_titled(k, "範囲指定確認", 0)) << "a right click asks nothing";
-    Bytes ini = read_file(ini_path(dir));
+    Bytes ini = read_settings(dir);
     EXPECT_EQ(ini, saved);
     EXPECT_EQ(i32_at(ini, AT(area_left)), 10);
     EXPECT_EQ(i32_at(ini, AT(area_bottom)), 40);

@@ -14,11 +14,6 @@ namespace {
 
 #define AT(field) offsetof(SettingsRecord, field)
 
-std::string numbered(const std::string& dir, int n)
-{
-    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
-}
-
 Bytes automatic(const std::string& dir)
 {
     Bytes ini = output_settings(dir, 1, 1, 1);  // numbered files
@@ -54,7 +49,7 @@ int outputs_at(const std::string& dir, DWORD t0, int seconds)
     while (since(t0) < seconds)
         pump_messages(200);
     int n = 0;
-    while (file_exists(numbered(dir, n)))
+    while (file_exists(numbered_output(dir, n)))
         n++;
     return n;
 }

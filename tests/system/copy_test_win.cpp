@@ -6,12 +6,15 @@
 
 #include <stdio.h>
 
+#include <cstddef>
+
+#include "settings/settings.h"
 #include "tests/system/harness_win.h"
 
 namespace {
 
-constexpr size_t OFF_EXIT_AFTER_PRINT = 5884;
-constexpr size_t OFF_PRINTER_CHOICE = 5932;
+constexpr size_t OFF_EXIT_AFTER_PRINT = offsetof(SettingsRecord, exit_after_print);
+constexpr size_t OFF_PRINTER_CHOICE = offsetof(SettingsRecord, printer_choice);
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
 
 void press_print_screen()

@@ -8,8 +8,11 @@
 
 #include <string.h>
 
+#include <cstddef>
+
 #include "app/dde_commands.h"
 #include "app/ids.h"
+#include "settings/settings.h"
 #include "tests/system/harness_win.h"
 
 namespace {
@@ -31,52 +34,6 @@ void expect_screen_sized(const Bytes& bmp)
     EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(i32_at(bmp, 22), GetSystemMetrics(SM_CYSCREEN));
 }
-
-// Sends UM_REMOTE_REQUEST from a message-only window of this thread and waits for the answer.
-struct RemoteClient {
-    HWND own = NULL;
-    HWND replied_by = NULL;
-    RemoteClient()
-    {
-        own = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
-                              GetModuleHandleA(NULL), NULL);
-    }
-    ~RemoteClient() { DestroyWindow(own); }
-    RemoteClient(const RemoteClient&) = delete;
-    RemoteClient& operator=(const RemoteClient&) = delete;
-
-    // The reply code, or -1 when none came within `timeout_ms`.
-    int ask(HWND main, long code, int timeout_ms = REPLY_TIMEOUT_MS)
-    {
-        MSG stale;
-        while (PeekMessageA(&stale, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
-        }
-        PostMessageA(main, UM_REMOTE_REQUEST, (WPARAM)own, code);
-        DWORD start = GetTickCount();
-        do {
-            MSG msg;
-            if (PeekMessageA(&msg, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
-                replied_by = (HWND)msg.wParam;
-                return (int)msg.lParam;
-            }
-            // Not pump_messages: it would hand the reply to the window's procedure.
-            Sleep(10);
-        } while (GetTickCount() - start < (DWORD)timeout_ms);
-        return -1;
-    }
-
-    // Code 950 asks for nothing and answers whether the program is busy.
-    bool wait_idle(HWND main, int timeout_ms = OUTPUT_TIMEOUT_MS)
-    {
-        DWORD start = GetTickCount();
-        do {
-            if (ask(main, 950) == REPLY_ACCEPTED)
-                return true;
-            pump_messages(100);
-        } while (GetTickCount() - start < (DWORD)timeout_ms);
-        return false;
-    }
-};
 
 HDDEDATA CALLBACK ignore_dde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
 {
@@ -359,7 +316,7 @@ TEST(DdeServer, ExitAfterOutputEndsTheProgramAfterACopyItAskedFor)
 {
     std::string dir = fresh_work_dir("dde-exit-after");
     Bytes ini = output_settings(dir, 1, 0, 1);
-    put_i32(ini, 5884, 1);  // exit_after_print
+    put_i32(ini, offsetof(SettingsRecord, exit_after_print), 1);
     write_file(ini_path(dir), ini);
     Kavrel k(dir);
     ASSERT_TRUE(k.main_window());

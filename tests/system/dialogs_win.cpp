@@ -5,23 +5,6 @@
 
 namespace {
 
-struct DialogSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collect_dialogs(HWND hwnd, LPARAM lp)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == search->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd))
-        search->found.push_back(hwnd);
-    return TRUE;
-}
-
 DWORD WINAPI send_help(LPVOID arg)
 {
     auto* request = static_cast<HelpRequest*>(arg);
@@ -35,9 +18,7 @@ HWND wait_dialog(const Kavrel& k, const std::function<bool(HWND)>& match, int ti
 {
     DWORD start = GetTickCount();
     do {
-        DialogSearch search{k.pi.dwProcessId, {}};
-        EnumWindows(collect_dialogs, reinterpret_cast<LPARAM>(&search));
-        for (HWND hwnd : search.found) {
+        for (HWND hwnd : windows_of(k.pi.dwProcessId, "#32770", true)) {
             if (match(hwnd))
                 return hwnd;
         }

@@ -18,27 +18,10 @@ constexpr int OUTPUT_TIMEOUT_MS = 20000;
 // A bottom-up 24-bit BMP file of a pattern that differs from one seed to the next.
 Bytes pattern_bmp(int width, int height, int seed)
 {
-    size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
-    size_t image = stride * height;
-    Bytes bmp(54 + image, 0);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put_i32(bmp, 2, (int32_t)bmp.size());
-    put_i32(bmp, 10, 54);
-    put_i32(bmp, 14, 40);
-    put_i32(bmp, 18, width);
-    put_i32(bmp, 22, height);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    put_i32(bmp, 34, (int32_t)image);
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++) {
-            size_t at = 54 + stride * (height - 1 - y) + (size_t)x * 3;
-            bmp[at] = (unsigned char)(x * 7 + seed * 61);        // blue
-            bmp[at + 1] = (unsigned char)(y * 11 + seed * 37);   // green
-            bmp[at + 2] = (unsigned char)((x ^ y) + seed * 89);  // red
-        }
-    return bmp;
+    return bmp_24(width, height, false, [&](int x, int y) {
+        return RGB((unsigned char)((x ^ y) + seed * 89), (unsigned char)(y * 11 + seed * 37),
+                   (unsigned char)(x * 7 + seed * 61));
+    });
 }
 
 // Checks that `out` shows the same picture as `in`, pixel by pixel.
@@ -58,11 +41,6 @@ void expect_same_image(const Bytes& out, const Bytes& in)
 }
 
 // The numbered output files: OUT.BMP, OUT1.BMP, OUT2.BMP...
-std::string numbered_output(const std::string& dir, int n)
-{
-    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
-}
-
 int count_numbered_outputs(const std::string& dir)
 {
     int n = 0;
@@ -180,29 +158,15 @@ TEST(Drop, CancelKeyStopsTheRestOfARunAndTheNextDropIsOutput)
 namespace {
 
 // Visible message boxes of the program, innermost last is not promised.
-struct BoxSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collect_box(HWND hwnd, LPARAM lp)
+std::vector<HWND> boxes_of(const Kavrel& k)
 {
-    auto* s = reinterpret_cast<BoxSearch*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = {0};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == s->pid && IsWindowVisible(hwnd) && strcmp(cls, "#32770") == 0)
-        s->found.push_back(hwnd);
-    return TRUE;
+    return windows_of(k.pi.dwProcessId, "#32770", true);
 }
 
 std::vector<std::string> box_texts(const Kavrel& k)
 {
-    BoxSearch s{k.pi.dwProcessId, {}};
-    EnumWindows(collect_box, reinterpret_cast<LPARAM>(&s));
     std::vector<std::string> texts;
-    for (HWND box : s.found)
+    for (HWND box : boxes_of(k))
         texts.push_back(box_text(box));
     return texts;
 }
@@ -287,9 +251,7 @@ TEST(Drop, NewDropReplacesARunningOneWithEveryFileOutputOnce)
     // Any other box is the second drop's, for its file that is no bitmap.
     for (int round = 0; round < 4; round++) {
         pump_messages(1000);
-        BoxSearch search{k.pi.dwProcessId, {}};
-        EnumWindows(collect_box, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.found) {
+        for (HWND box : boxes_of(k)) {
             EXPECT_EQ(box_text(box).rfind("このファイルはビットマップファイルではありません\n", 0),
                       0u)
                 << box_text(box);

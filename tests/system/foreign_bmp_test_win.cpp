@@ -63,11 +63,6 @@ void expect_meant(const Bytes& out, const Meant& m, int tolerance)
     EXPECT_EQ(wrong, 0) << "pixels that differ";
 }
 
-std::string numbered_output(const std::string& dir, int n)
-{
-    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
-}
-
 std::vector<std::string> words(const std::string& text)
 {
     std::istringstream in(text);

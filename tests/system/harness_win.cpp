@@ -4,7 +4,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <cstddef>
+
+#include "app/dde_commands.h"
 #include "app/ids.h"
+#include "settings/settings.h"
 
 static std::string exe_dir()
 {
@@ -39,36 +43,40 @@ Kavrel::~Kavrel()
     CloseHandle(pi.hThread);
 }
 
-struct FindRequest {
+struct WindowSearch {
     DWORD pid;
     const char* class_name;
     bool visible_only;
-    HWND found;
+    std::vector<HWND> found;
 };
 
-static BOOL CALLBACK find_proc(HWND hwnd, LPARAM lp)
+static BOOL CALLBACK collect_windows(HWND hwnd, LPARAM lp)
 {
-    auto* req = reinterpret_cast<FindRequest*>(lp);
+    auto* s = reinterpret_cast<WindowSearch*>(lp);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     char cls[64] = "";
     GetClassNameA(hwnd, cls, sizeof cls);
-    if ((req->pid == 0 || pid == req->pid) && strcmp(cls, req->class_name) == 0 &&
-        (!req->visible_only || IsWindowVisible(hwnd))) {
-        req->found = hwnd;
-        return FALSE;
-    }
+    if ((s->pid == 0 || pid == s->pid) && strcmp(cls, s->class_name) == 0 &&
+        (!s->visible_only || IsWindowVisible(hwnd)))
+        s->found.push_back(hwnd);
     return TRUE;
 }
 
-static HWND wait_window(DWORD pid, const char* class_name, bool visible_only, int timeout_ms)
+std::vector<HWND> windows_of(DWORD pid, const char* class_name, bool visible_only)
+{
+    WindowSearch s{pid, class_name, visible_only, {}};
+    EnumWindows(collect_windows, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND wait_window(DWORD pid, const char* class_name, bool visible_only, int timeout_ms)
 {
     DWORD start = GetTickCount();
     do {
-        FindRequest req{pid, class_name, visible_only, NULL};
-        EnumWindows(find_proc, reinterpret_cast<LPARAM>(&req));
-        if (req.found)
-            return req.found;
+        std::vector<HWND> found = windows_of(pid, class_name, visible_only);
+        if (!found.empty())
+            return found.front();
         Sleep(50);
     } while (GetTickCount() - start < (DWORD)timeout_ms);
     return NULL;
@@ -143,6 +151,11 @@ std::string ini_path(const std::string& work_dir)
     return work_dir + "\\KAVREL.INI";
 }
 
+std::string numbered_output(const std::string& dir, int n)
+{
+    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
+}
+
 Bytes read_file(const std::string& path)
 {
     Bytes data;
@@ -186,18 +199,43 @@ void put_i32(Bytes& data, size_t offset, int32_t value)
         data[offset + i] = (unsigned char)((uint32_t)value >> (8 * i));
 }
 
+Bytes wait_settings(const std::string& dir, const std::function<bool(const Bytes&)>& ready,
+                    int timeout_ms)
+{
+    DWORD start = GetTickCount();
+    Bytes ini = read_file(ini_path(dir));
+    while (!(ini.size() >= SETTINGS_FILE_SIZE && ready(ini)) &&
+           GetTickCount() - start < (DWORD)timeout_ms) {
+        pump_messages(50);
+        ini = read_file(ini_path(dir));
+    }
+    return ini;
+}
+
+Bytes wait_settings_changed(const std::string& dir, const Bytes& before, int timeout_ms)
+{
+    return wait_settings(dir, [&](const Bytes& ini) { return ini != before; }, timeout_ms);
+}
+
+Bytes read_settings(const std::string& dir, int timeout_ms)
+{
+    return wait_settings(dir, [](const Bytes&) { return true; }, timeout_ms);
+}
+
+#define AT(field) offsetof(SettingsRecord, field)
+
 Bytes default_settings_file()
 {
-    Bytes data(5968, 0);
-    put_i32(data, 5448, 2);     // processing_speed
-    put_i32(data, 5456, 1);     // window_left
-    put_i32(data, 5460, 1);     // window_top
-    put_i32(data, 5932, 1);     // printer_choice
-    put_i32(data, 5940, 44);    // full screen: Print Screen
-    put_i32(data, 5944, 1);     // active window: Alt+
-    put_i32(data, 5948, 44);    //   Print Screen
-    put_i32(data, 5952, 1);     // cancel: Alt+
-    put_i32(data, 5956, 80);    //   P
+    Bytes data(SETTINGS_FILE_SIZE, 0);
+    put_i32(data, AT(processing_speed), 2);
+    put_i32(data, AT(window_left), 1);
+    put_i32(data, AT(window_top), 1);
+    put_i32(data, AT(printer_choice), 1);
+    put_i32(data, AT(hotkey_full_vk), 44);     // Print Screen
+    put_i32(data, AT(hotkey_active_mod), 1);   // Alt+
+    put_i32(data, AT(hotkey_active_vk), 44);   //   Print Screen
+    put_i32(data, AT(hotkey_cancel_mod), 1);   // Alt+
+    put_i32(data, AT(hotkey_cancel_vk), 80);   //   P
     return data;
 }
 
@@ -217,14 +255,14 @@ Bytes pseudo_random_bytes(size_t n, uint32_t seed)
 Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed)
 {
     Bytes ini = default_settings_file();
-    put_i32(ini, 5584, device);  // output_device
+    put_i32(ini, AT(output_device), device);
     std::string name = dir + "\\OUT.BMP";
-    memcpy(&ini[5588], name.c_str(), name.size() + 1);  // output_file_name
-    put_i32(ini, 5844, (int32_t)name.size() - 3);       // output_file_ext_offset: after the dot
-    put_i32(ini, 5848, file_name_mode);
-    put_i32(ini, 5852, high_speed);      // high_speed_scan
-    put_i32(ini, 5932, 2);               // printer_choice: the system default, the CUPS PDF printer
-    put_i32(ini, 5580, SW_SHOWNORMAL);   // window_show_cmd
+    memcpy(&ini[AT(output_file_name)], name.c_str(), name.size() + 1);
+    put_i32(ini, AT(output_file_ext_offset), (int32_t)name.size() - 3);  // after the dot
+    put_i32(ini, AT(file_name_mode), file_name_mode);
+    put_i32(ini, AT(high_speed_scan), high_speed);
+    put_i32(ini, AT(printer_choice), 2);  // the system default, the CUPS PDF printer
+    put_i32(ini, AT(window_show_cmd), SW_SHOWNORMAL);
     return ini;
 }
 
@@ -239,6 +277,33 @@ Bytes wait_for_bmp(const std::string& path, int ms)
         pump_messages(100);
     } while (GetTickCount() - start < (DWORD)ms);
     return read_file(path);
+}
+
+Bytes bmp_24(int width, int height, bool top_down,
+             const std::function<COLORREF(int x, int y)>& colour)
+{
+    size_t stride = ((size_t)width * 3 + 3) & ~(size_t)3;
+    size_t image = stride * height;
+    Bytes bmp(54 + image, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put_i32(bmp, 2, (int32_t)bmp.size());
+    put_i32(bmp, 10, 54);
+    put_i32(bmp, 14, 40);
+    put_i32(bmp, 18, width);
+    put_i32(bmp, 22, top_down ? -height : height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    put_i32(bmp, 34, (int32_t)image);
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            COLORREF c = colour(x, y);
+            size_t at = 54 + stride * (top_down ? y : height - 1 - y) + (size_t)x * 3;
+            bmp[at] = GetBValue(c);
+            bmp[at + 1] = GetGValue(c);
+            bmp[at + 2] = GetRValue(c);
+        }
+    return bmp;
 }
 
 uint32_t bmp_pixel(const Bytes& bmp, int x, int y)
@@ -295,20 +360,87 @@ void press_keys(std::initializer_list<WORD> keys)
     SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
 }
 
-static BOOL CALLBACK count_proc(HWND hwnd, LPARAM lp)
+RemoteClient::RemoteClient()
 {
-    char cls[64] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (strcmp(cls, APP_TITLE) == 0)
-        ++*reinterpret_cast<int*>(lp);
-    return TRUE;
+    own = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                          GetModuleHandleA(NULL), NULL);
+}
+
+RemoteClient::~RemoteClient()
+{
+    DestroyWindow(own);
+}
+
+int RemoteClient::ask(HWND main, long code, int timeout_ms)
+{
+    MSG stale;
+    while (PeekMessageA(&stale, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
+    }
+    PostMessageA(main, UM_REMOTE_REQUEST, (WPARAM)own, code);
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        if (PeekMessageA(&msg, own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
+            replied_by = (HWND)msg.wParam;
+            return (int)msg.lParam;
+        }
+        // Not pump_messages: it would hand the reply to the window's procedure.
+        Sleep(10);
+    } while (GetTickCount() - start < (DWORD)timeout_ms);
+    return -1;
+}
+
+bool RemoteClient::wait_idle(HWND main, int timeout_ms, int* refused)
+{
+    DWORD start = GetTickCount();
+    do {
+        int reply = ask(main, 950);
+        if (reply == REPLY_ACCEPTED)
+            return true;
+        if (reply == REPLY_BUSY && refused)
+            ++*refused;
+        pump_messages(100);
+    } while (GetTickCount() - start < (DWORD)timeout_ms);
+    return false;
+}
+
+struct HandleEntry {
+    ULONG pid;
+    UCHAR type;
+    UCHAR flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+
+long kernel_handles_of(DWORD pid)
+{
+    typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
+    static Query query =
+        (Query)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
+    static std::vector<char> buffer(1 << 20);
+    for (int tries = 0; query && tries < 8; tries++) {
+        ULONG needed = 0;
+        LONG status = query(16 /* SystemHandleInformation */, buffer.data(),
+                            (ULONG)buffer.size(), &needed);
+        if (status == 0) {
+            ULONG n = *reinterpret_cast<ULONG*>(buffer.data());
+            auto* e = reinterpret_cast<HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+            long count = 0;
+            for (ULONG i = 0; i < n; i++)
+                count += e[i].pid == pid;
+            return count;
+        }
+        if (status != (LONG)0xC0000004 /* STATUS_INFO_LENGTH_MISMATCH */)
+            break;
+        buffer.resize(needed > buffer.size() ? needed + 65536 : buffer.size() * 2);
+    }
+    return -1;
 }
 
 int count_main_windows()
 {
-    int n = 0;
-    EnumWindows(count_proc, reinterpret_cast<LPARAM>(&n));
-    return n;
+    return (int)windows_of(0, APP_TITLE, false).size();
 }
 
 void pause_ms(int ms)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -34,12 +35,24 @@ struct Kavrel {
 // A new, empty folder for one test.
 std::string fresh_work_dir(const std::string& name);
 std::string ini_path(const std::string& work_dir);
+// The n-th output of numbered file names to `dir`\OUT.BMP: OUT.BMP, OUT1.BMP, OUT2.BMP...
+std::string numbered_output(const std::string& dir, int n);
 
 Bytes read_file(const std::string& path);
 void write_file(const std::string& path, const Bytes& data);
 bool file_exists(const std::string& path);
 int32_t i32_at(const Bytes& data, size_t offset);
 void put_i32(Bytes& data, size_t offset, int32_t value);
+
+// KAVREL.INI of `dir` once it is whole (the program holds it without sharing while it saves,
+// so a file that cannot be read or is short is not yet saved) and `ready` holds for it; as it
+// reads when `timeout_ms` is up otherwise.
+Bytes wait_settings(const std::string& dir, const std::function<bool(const Bytes&)>& ready,
+                    int timeout_ms = 10000);
+// ... once it is whole and its bytes differ from `before`.
+Bytes wait_settings_changed(const std::string& dir, const Bytes& before, int timeout_ms = 10000);
+// ... once it is whole: for a file the program may be saving.
+Bytes read_settings(const std::string& dir, int timeout_ms = 10000);
 
 // A settings file as the program writes it on a first start, for tests to change.
 Bytes default_settings_file();
@@ -51,6 +64,10 @@ Bytes output_settings(const std::string& dir, int device, int file_name_mode, in
 
 // Waits until `path` holds a whole BMP file (its size field is reached); what it holds then.
 Bytes wait_for_bmp(const std::string& path, int ms);
+// A 24-bit BMP file of `width` x `height` with the colour `colour(x, y)` at (x, y), counted from
+// the top; its rows stored top-down (a negative height) or bottom-up.
+Bytes bmp_24(int width, int height, bool top_down,
+             const std::function<COLORREF(int x, int y)>& colour);
 // The colour at (x, y), counted from the top, of a 24- or 32-bit BMP file; 0xFFFFFFFF outside.
 uint32_t bmp_pixel(const Bytes& bmp, int x, int y);
 
@@ -61,6 +78,34 @@ void press_ok(HWND box);
 
 // Presses the keys in order through SendInput and lets them go in reverse order.
 void press_keys(std::initializer_list<WORD> keys);
+
+// Sends UM_REMOTE_REQUEST from a message-only window of this thread, as another program does,
+// and waits for the answer.
+struct RemoteClient {
+    HWND own = NULL;
+    HWND replied_by = NULL;
+    RemoteClient();
+    ~RemoteClient();
+    RemoteClient(const RemoteClient&) = delete;
+    RemoteClient& operator=(const RemoteClient&) = delete;
+
+    // The reply code, or -1 when none came within `timeout_ms`.
+    int ask(HWND main, long code, int timeout_ms = 5000);
+    // Asks until the program says it takes requests (code 950 asks for nothing and answers
+    // whether it is busy); false when it did not within `timeout_ms`. Each busy answer adds one
+    // to `*refused`.
+    bool wait_idle(HWND main, int timeout_ms = 20000, int* refused = nullptr);
+};
+
+// Top-level windows of class `class_name` of process `pid` (of any process when 0), only the
+// visible ones when `visible_only`, in the order the desktop lists them.
+std::vector<HWND> windows_of(DWORD pid, const char* class_name, bool visible_only);
+// The first of them once there is one; NULL when none came within `timeout_ms`.
+HWND wait_window(DWORD pid, const char* class_name, bool visible_only, int timeout_ms);
+
+// The kernel handles of process `pid`, from the system's list of all handles (what Wine keeps
+// in its server); -1 where that list is not given.
+long kernel_handles_of(DWORD pid);
 
 // Main windows of the program's class on the desktop, of any process.
 int count_main_windows();

@@ -133,14 +133,15 @@ TEST(SystemMenu, AltSpaceAndEachMnemonicOpenTheirDialogsAndBMovesIntoTheTray)
         ASSERT_TRUE(wait_gone(dlg));
         pump_messages(300);
     }
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), AT(tray_mode)), 0);
+    EXPECT_EQ(i32_at(read_settings(dir), AT(tray_mode)), 0);
     pick_from_system_menu(main, 'B');
     DWORD start = GetTickCount();
     while (IsWindowVisible(main) && GetTickCount() - start < 5000)
         pump_messages(100);
     EXPECT_FALSE(IsWindowVisible(main)) << "B did not move the program into the tray";
-    pump_messages(500);
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), AT(tray_mode)), 1);
+    Bytes in_tray =
+        wait_settings(dir, [](const Bytes& ini) { return i32_at(ini, AT(tray_mode)) == 1; });
+    EXPECT_EQ(i32_at(in_tray, AT(tray_mode)), 1);
     EXPECT_FALSE(k.message_box(0));
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(k.wait_exit(START_TIMEOUT_MS));

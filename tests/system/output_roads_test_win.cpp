@@ -153,16 +153,7 @@ TEST(ExitAfterOutput, ADroppedFileEndsTheProgramOnceOutput)
     std::string dir = fresh_work_dir("exit-after-drop");
     Bytes ini = file_output(dir);
     put_i32(ini, AT(exit_after_print), 1);
-    Bytes in(54 + 8 * 4, 0);  // 8 x 4, 24-bit
-    in[0] = 'B';
-    in[1] = 'M';
-    put_i32(in, 2, (int32_t)in.size());
-    put_i32(in, 10, 54);
-    put_i32(in, 14, 40);
-    put_i32(in, 18, 8);
-    put_i32(in, 22, 1);
-    in[26] = 1;
-    in[28] = 24;
+    Bytes in = bmp_24(8, 1, false, [](int, int) { return RGB(0, 0, 0); });
     std::string file = dir + "\\IN.BMP";
     write_file(file, in);
     Started s(dir, ini);

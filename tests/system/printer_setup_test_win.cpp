@@ -7,8 +7,10 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "res/resource.h"
+#include "settings/settings.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
 
@@ -18,14 +20,14 @@ constexpr int CMD_PRINTER_SETUP = 2;
 const char SETPRINTER_CAPTION[] = "プリンター設定";
 
 // Settings file offsets the tests look at.
-constexpr size_t OFF_DEVMODE = 0;
-constexpr size_t OFF_DM_SIZE = 36;
-constexpr size_t OFF_DM_DRIVER_EXTRA = 38;
-constexpr size_t OFF_DRIVER_EXTRA = 156;
-constexpr size_t OFF_DEVNAMES = 5156;
-constexpr size_t OFF_HINT_CLOSE_TIME = 5488;
-constexpr size_t OFF_DRIVER_NAME = 5492;
-constexpr size_t OFF_PRINTER_CHOICE = 5932;
+constexpr size_t OFF_DEVMODE = offsetof(SettingsRecord, printer_devmode);
+constexpr size_t OFF_DM_SIZE = OFF_DEVMODE + offsetof(DEVMODEA, dmSize);
+constexpr size_t OFF_DM_DRIVER_EXTRA = OFF_DEVMODE + offsetof(DEVMODEA, dmDriverExtra);
+constexpr size_t OFF_DRIVER_EXTRA = offsetof(SettingsRecord, printer_driver_extra);
+constexpr size_t OFF_DEVNAMES = offsetof(SettingsRecord, printer_devnames);
+constexpr size_t OFF_HINT_CLOSE_TIME = offsetof(SettingsRecord, hint_close_time);
+constexpr size_t OFF_DRIVER_NAME = offsetof(SettingsRecord, printer_driver_name);
+constexpr size_t OFF_PRINTER_CHOICE = offsetof(SettingsRecord, printer_choice);
 
 int u16_at(const Bytes& data, size_t offset)
 {
@@ -74,17 +76,11 @@ DefaultPrinter query_default_printer()
     return p;
 }
 
-// The settings file once `ready` holds for it, or as it is when the time is up.
-template <typename Ready>
-Bytes wait_ini(const std::string& dir, Ready ready, int timeout_ms = 10000)
+// The settings file once the printer choice saved is `choice`.
+Bytes choice_saved(const std::string& dir, int32_t choice)
 {
-    DWORD start = GetTickCount();
-    Bytes ini = read_file(ini_path(dir));
-    while (!(ini.size() >= 5968 && ready(ini)) && GetTickCount() - start < (DWORD)timeout_ms) {
-        pause_ms(100);
-        ini = read_file(ini_path(dir));
-    }
-    return ini;
+    return wait_settings(
+        dir, [&](const Bytes& ini) { return i32_at(ini, OFF_PRINTER_CHOICE) == choice; });
 }
 
 // Opens "プリンター指定" and waits for the system's print setup dialog over the main window.
@@ -141,7 +137,7 @@ TEST(PrinterSetupDialog, ChoiceIsSavedByRegisterAndSurvivesARestart)
         click(dlg, IDOK);
         ASSERT_TRUE(wait_gone(dlg));
         EXPECT_FALSE(open_message_box(k));
-        EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_PRINTER_CHOICE), 2);
+        EXPECT_EQ(i32_at(choice_saved(dir, 2), OFF_PRINTER_CHOICE), 2);
         ASSERT_TRUE(k.close());
     }
     Kavrel k(dir);
@@ -154,7 +150,7 @@ TEST(PrinterSetupDialog, ChoiceIsSavedByRegisterAndSurvivesARestart)
     click(dlg, IDC_PRINTER_STORED);
     click(dlg, IDCANCEL);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_PRINTER_CHOICE), 2);
+    EXPECT_EQ(i32_at(read_settings(dir), OFF_PRINTER_CHOICE), 2);
 
     dlg = open_from_system_menu(k, CMD_PRINTER_SETUP, SETPRINTER_CAPTION);
     ASSERT_TRUE(dlg);
@@ -162,7 +158,7 @@ TEST(PrinterSetupDialog, ChoiceIsSavedByRegisterAndSurvivesARestart)
     click(dlg, IDC_PRINTER_STORED);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_PRINTER_CHOICE), 1);
+    EXPECT_EQ(i32_at(choice_saved(dir, 1), OFF_PRINTER_CHOICE), 1);
     EXPECT_TRUE(k.close());
 }
 
@@ -187,7 +183,7 @@ TEST(PrinterSetupDialog, ChosenPrinterIsStoredAsTheSystemDescribesIt)
     PostMessageA(setup, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(wait_gone(setup));
 
-    Bytes ini = wait_ini(dir, [](const Bytes& d) { return d[OFF_DRIVER_NAME] != 0; });
+    Bytes ini = wait_settings(dir, [](const Bytes& d) { return d[OFF_DRIVER_NAME] != 0; });
     ASSERT_EQ(ini.size(), 5968u);
     HWND box = open_message_box(k);
     EXPECT_FALSE(box) << box_text(box);
@@ -235,12 +231,12 @@ TEST(PrinterSetupDialog, CancellingThePrintSetupChangesNothingUntilALaterSave)
     HWND box = open_message_box(k);
     EXPECT_FALSE(box) << box_text(box);
     EXPECT_TRUE(IsWindowVisible(dlg));
-    EXPECT_EQ(read_file(ini_path(dir)), before);
+    EXPECT_EQ(read_settings(dir), before);
 
     // The size set before the dialog stays in memory and goes out with the next save.
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes after = read_file(ini_path(dir));
+    Bytes after = wait_settings_changed(dir, before);
     EXPECT_EQ(u16_at(after, OFF_DM_SIZE), 156);
     put_u16(after, OFF_DM_SIZE, 0);
     EXPECT_EQ(after, before) << "more than dmSize changed";

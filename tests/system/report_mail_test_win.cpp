@@ -24,6 +24,13 @@ constexpr size_t OFF_EXIT_AFTER_PRINT = offsetof(SettingsRecord, exit_after_prin
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
 const char SETTING3_CAPTION[] = "連携アプリケーション設定";
 
+// The settings file once the mail-after-output setting saved is `on`.
+Bytes mail_after_output_saved(const std::string& dir, int32_t on)
+{
+    return wait_settings(
+        dir, [&](const Bytes& ini) { return i32_at(ini, OFF_MAIL_AFTER_OUTPUT) == on; });
+}
+
 std::string text_of(const Bytes& data)
 {
     return std::string(data.begin(), data.end());
@@ -411,7 +418,7 @@ TEST(MailHandOff, FileOutputStartsTheMailSenderAndABroadcastFollowsASecondLater)
     EXPECT_FALSE(k.message_box(0));
 
     // With the exit after output, the program ends only once its last launch is told.
-    Bytes exit_ini = read_file(ini_path(dir));
+    Bytes exit_ini = read_settings(dir);
     put_i32(exit_ini, OFF_EXIT_AFTER_PRINT, 1);
     write_file(ini_path(dir), exit_ini);
     press_keys({VK_SNAPSHOT});
@@ -504,7 +511,7 @@ TEST(LinkedAppDialog, SwitchesTheHandOffAndExplainsIt)
     click(dlg, IDC_MAIL_AFTER_OUTPUT);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_MAIL_AFTER_OUTPUT), 1);
+    EXPECT_EQ(i32_at(mail_after_output_saved(dir, 1), OFF_MAIL_AFTER_OUTPUT), 1);
 
     dlg = open_from_system_menu(k, CMD_LINKED_APP, SETTING3_CAPTION);
     ASSERT_TRUE(dlg);
@@ -512,7 +519,7 @@ TEST(LinkedAppDialog, SwitchesTheHandOffAndExplainsIt)
     click(dlg, IDC_MAIL_AFTER_OUTPUT);  // off, then cancelled
     click(dlg, IDCANCEL);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_MAIL_AFTER_OUTPUT), 1);
+    EXPECT_EQ(i32_at(read_settings(dir), OFF_MAIL_AFTER_OUTPUT), 1);
 
     dlg = open_from_system_menu(k, CMD_LINKED_APP, SETTING3_CAPTION);
     ASSERT_TRUE(dlg);
@@ -520,6 +527,6 @@ TEST(LinkedAppDialog, SwitchesTheHandOffAndExplainsIt)
     click(dlg, IDC_MAIL_AFTER_OUTPUT);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(i32_at(read_file(ini_path(dir)), OFF_MAIL_AFTER_OUTPUT), 0);
+    EXPECT_EQ(i32_at(mail_after_output_saved(dir, 0), OFF_MAIL_AFTER_OUTPUT), 0);
     EXPECT_TRUE(k.close());
 }

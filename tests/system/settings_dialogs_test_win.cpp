@@ -30,7 +30,7 @@ struct Session {
         : dir(fresh_work_dir(name)), k((write_file(ini_path(dir), ini), dir))
     {
     }
-    Bytes ini() const { return read_file(ini_path(dir)); }
+    Bytes ini() const { return read_settings(dir); }
     int32_t at(size_t offset) const { return i32_at(ini(), offset); }
 };
 
@@ -44,18 +44,6 @@ std::string answer_box(const Kavrel& k, int timeout_ms = BOX_TIMEOUT_MS)
     press_ok(box);
     wait_gone(box);
     return text;
-}
-
-// Waits until the file's bytes differ from `before`.
-Bytes wait_saved(const Session& s, const Bytes& before, int timeout_ms = 10000)
-{
-    DWORD start = GetTickCount();
-    Bytes now = s.ini();
-    while (now == before && GetTickCount() - start < (DWORD)timeout_ms) {
-        pause_ms(100);
-        now = s.ini();
-    }
-    return now;
 }
 
 void scroll(HWND dlg, int bar, int code, int thumb = 0)
@@ -113,7 +101,7 @@ TEST(BasicSettings, AFreshRecordFitsToPaperAndOkStoresTheDialogsValues)
     Bytes before = s.ini();
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(proportional_print)), 0);
     EXPECT_EQ(i32_at(ini, AT(fit_to_paper)), 1);
     EXPECT_EQ(i32_at(ini, AT(punch_margin_top)), 12345);
@@ -152,7 +140,7 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
     // The tray saves the record from memory: it must still hold what the file holds.
     HWND main = s.k.main_window();
     PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
-    Bytes in_tray = wait_saved(s, before);
+    Bytes in_tray = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(in_tray, AT(tray_mode)), 1);
     for (size_t field : {AT(brightness), AT(red_level), AT(green_level), AT(blue_level),
                          AT(reserved_d72), AT(reserved_d80)})
@@ -167,7 +155,7 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
     click(dlg, IDC_BASIC_RESET);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     for (size_t field : {AT(brightness), AT(red_level), AT(green_level), AT(blue_level),
                          AT(reserved_d72), AT(reserved_d80)})
         EXPECT_EQ(i32_at(ini, field), 0) << "at " << field;
@@ -216,7 +204,7 @@ TEST(ExtendedSettings, ShowsTheRecordAndStoresFieldsWithTheirLimits)
     Bytes before = s.ini();
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(auto_interval_minutes)), 3);
     EXPECT_EQ(i32_at(ini, AT(auto_after_start_minutes)), 1);
     EXPECT_EQ(i32_at(ini, AT(auto_hour)), 123);
@@ -260,7 +248,7 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     set_control_text(dlg, IDC_EXT_AREA_RIGHT, "101");
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(use_fixed_area)), 1);
     EXPECT_EQ(i32_at(ini, AT(area_left)), 100);
     EXPECT_EQ(i32_at(ini, AT(area_right)), 101);
@@ -279,7 +267,7 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     HWND main = s.k.main_window();
     before = s.ini();
     PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
-    ini = wait_saved(s, before);
+    ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(tray_mode)), 1);
     EXPECT_EQ(i32_at(ini, AT(area_left)), 100);
     EXPECT_EQ(i32_at(ini, AT(area_right)), 101);
@@ -431,7 +419,7 @@ TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
     Bytes before = s.ini();
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     {
         SCOPED_TRACE("stored from the second values");
         expect_basic_stored(ini, second);
@@ -455,7 +443,7 @@ TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
     write_file(ini_path(s.dir), other);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    ini = wait_saved(s, other);
+    ini = wait_settings_changed(s.dir, other);
     {
         SCOPED_TRACE("stored from the third values");
         expect_basic_stored(ini, third);
@@ -490,7 +478,7 @@ TEST(ExtendedSettings, HiddenOptionsKeepTheirStoredValuesAndTheHintTimeIsTheWind
     Bytes before = s.ini();
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(print_title)), 1);
     EXPECT_EQ(i32_at(ini, AT(file_compression)), 1);
     EXPECT_EQ(i32_at(ini, AT(write_sysinfo)), 1);
@@ -544,7 +532,7 @@ TEST(ExtendedSettings, PickAreaSavesTheFirstGroupAndTheHiddenOptionsButNoAutomat
     click(dlg, IDC_EXT_PICK_AREA);
     ASSERT_TRUE(wait_gone(dlg));
     EXPECT_EQ(open_message_box(s.k, 500), (HWND)NULL) << "the area was checked";
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(print_title)), 1);
     EXPECT_EQ(i32_at(ini, AT(title_position)), 4);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&ini[AT(title_text)])), "AREA");
@@ -722,7 +710,7 @@ TEST(HotkeySetup, TheSameKeyTwiceFailsTheLaterRowOnlyAndOkStaysOpen)
               "ホットキー(アクティブ画面コピー)の設定に失敗しました\n"
               "他のホットキーで既に使用されています");
     EXPECT_TRUE(IsWindowVisible(dlg)) << "OK stays open at the first failure";
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_mod)), 1);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_vk)), VK_SNAPSHOT);
     // Row 1 is installed now: nobody else can have Alt + Print Screen.
@@ -733,7 +721,7 @@ TEST(HotkeySetup, TheSameKeyTwiceFailsTheLaterRowOnlyAndOkStaysOpen)
     click(dlg, IDOK);
     EXPECT_EQ(answer_box(s.k, 1500), "");
     EXPECT_TRUE(wait_gone(dlg));
-    ini = s.ini();
+    ini = wait_settings_changed(s.dir, ini);
     EXPECT_EQ(i32_at(ini, AT(hotkey_active_mod)), MOD_CONTROL);
     EXPECT_TRUE(s.k.close());
 }
@@ -755,7 +743,8 @@ TEST(HotkeySetup, NewKeysWorkAtOnceAfterOk)
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
     EXPECT_EQ(answer_box(k, 1000), "");
-    Bytes stored = read_file(ini_path(dir));
+    Bytes stored = wait_settings(
+        dir, [](const Bytes& ini) { return i32_at(ini, AT(hotkey_full_mod)) == MOD_CONTROL; });
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_mod)), MOD_CONTROL);
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_vk)), VK_F9);
     pump_messages(500);
@@ -796,7 +785,7 @@ TEST(HotkeySetup, OkWithoutSelectionStoresUnknown)
     ASSERT_TRUE(dlg);
     Bytes before = s.ini();
     click(dlg, IDOK);
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_mod)), -1);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_vk)), VK_SNAPSHOT);
     // Whether the system takes -1 as modifier flags is its own affair; answer what comes.
@@ -886,7 +875,7 @@ TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNoth
 
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    Bytes ini = wait_saved(s, before);
+    Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ((uint32_t)i32_at(ini, AT(title_color)), 0x000000FFu);
     EXPECT_EQ(i32_at(ini, AT(timestamp_color)), 0x123456);
     EXPECT_NE(ini[AT(title_font) + offsetof(FontRecord, face_name)], 0) << "no face stored";

@@ -21,41 +21,6 @@
 
 namespace {
 
-struct HandleEntry {
-    ULONG pid;
-    UCHAR type;
-    UCHAR flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-};
-
-// The kernel handles of process `pid`, from the system's list of all handles.
-long handles_of(DWORD pid)
-{
-    typedef LONG(WINAPI * Query)(ULONG, PVOID, ULONG, PULONG);
-    static Query query = (Query)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"),
-                                                      "NtQuerySystemInformation");
-    static std::vector<char> buffer(1 << 20);
-    for (int tries = 0; query && tries < 8; tries++) {
-        ULONG needed = 0;
-        LONG status = query(16 /* SystemHandleInformation */, buffer.data(),
-                            (ULONG)buffer.size(), &needed);
-        if (status == 0) {
-            ULONG n = *reinterpret_cast<ULONG*>(buffer.data());
-            auto* e = reinterpret_cast<HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-            long count = 0;
-            for (ULONG i = 0; i < n; i++)
-                count += e[i].pid == pid;
-            return count;
-        }
-        if (status != (LONG)0xC0000004)
-            break;
-        buffer.resize(buffer.size() * 2);
-    }
-    return -1;
-}
-
 // Committed private memory of `process`, walked region by region.
 long long committed_of(HANDLE process)
 {
@@ -97,18 +62,13 @@ struct Figures {
 Figures figures_of(const Kavrel& k)
 {
     pump_messages(300);
-    return {handles_of(k.pi.dwProcessId), committed_of(k.pi.hProcess), free_user_slots()};
+    return {kernel_handles_of(k.pi.dwProcessId), committed_of(k.pi.hProcess), free_user_slots()};
 }
 
 int env_number(const char* name, int fallback)
 {
     const char* v = getenv(name);
     return v && atoi(v) > 0 ? atoi(v) : fallback;
-}
-
-std::string output_name(const std::string& dir, int n)
-{
-    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
 }
 
 HDDEDATA CALLBACK ignore_dde(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
@@ -162,42 +122,69 @@ TEST(Soak, HandlesMemoryAndUserObjectsSettleOverCopiesDdeRequestsAndDrops)
     DWORD dde = 0;
     ASSERT_EQ(DdeInitializeA(&dde, ignore_dde, APPCMD_CLIENTONLY, 0), (UINT)DMLERR_NO_ERROR);
 
+    RemoteClient remote;
     int outputs = 0;
-    // Waits for output `outputs`, then for the program to take requests again.
+    // Busy answers to "do you take requests?", each asked again.
+    int refused = 0;
+    int dde_refused = 0;
+    // Requests go only when the program has said it takes them again: it refuses a copy
+    // silently while busy, which lasts a while after each output, and between that answer and
+    // the request nothing but this test can make it busy again.
+    auto until_idle = [&](const char* what) {
+        bool idle = remote.wait_idle(main, 20000, &refused);
+        EXPECT_TRUE(idle) << what << ": still busy after output " << outputs;
+        return idle;
+    };
+    // Waits for output `outputs` to be complete (the program closes it only when it is).
     auto next_output = [&](const char* what) {
-        Bytes bmp = wait_for_bmp(output_name(dir, outputs), 15000);
+        Bytes bmp = wait_for_bmp(numbered_output(dir, outputs), 15000);
         EXPECT_GE(bmp.size(), 54u) << what << ": no output " << outputs;
         if (bmp.size() < 54)
             return false;
         outputs++;
-        pump_messages(650);  // the busy state ends half a second after an output
         return true;
     };
     std::vector<std::string> drops;
     auto round = [&]() {
         for (int i = 0; i < per_round; i++) {
+            if (!until_idle("hot key"))
+                return false;
             press_keys({VK_SNAPSHOT});
             if (!next_output("hot key"))
                 return false;
         }
         for (int i = 0; i < per_round; i++) {
+            if (!until_idle("DDE"))
+                return false;
             bool taken = false;
             for (int attempt = 0; attempt < 5 && !taken; attempt++)
-                if (!(taken = dde_copy(dde)))
-                    pump_messages(300);
+                if (!(taken = dde_copy(dde))) {
+                    dde_refused++;
+                    remote.wait_idle(main, 20000, &refused);
+                }
             EXPECT_TRUE(taken) << "a DDE request was not taken";
             if (!taken || !next_output("DDE"))
                 return false;
         }
+        // A drop is turned away while a copy runs.
+        if (!until_idle("drop"))
+            return false;
         // The first output as the file to drop, many times over.
         if (drops.empty()) {
-            Bytes first = read_file(output_name(dir, 0));
+            Bytes first = read_file(numbered_output(dir, 0));
             for (int i = 0; i < per_round; i++) {
                 drops.push_back(dir + "\\IN" + std::to_string(i) + ".BMP");
                 write_file(drops.back(), first);
             }
         }
         EXPECT_EQ(drop_files(main, drops, dir), "finished");
+        // The drop's outputs are read only once its run is over: its last file complete and
+        // the program taking requests again, so no read meets it numbering the next one.
+        int last = outputs + per_round - 1;
+        Bytes bmp = wait_for_bmp(numbered_output(dir, last), 15000);
+        EXPECT_GE(bmp.size(), 54u) << "drop: no output " << last;
+        if (bmp.size() < 54 || !until_idle("after the drop"))
+            return false;
         for (int i = 0; i < per_round; i++)
             if (!next_output("drop"))
                 return false;
@@ -219,6 +206,9 @@ TEST(Soak, HandlesMemoryAndUserObjectsSettleOverCopiesDdeRequestsAndDrops)
                "slots\n",
                outputs, last.handles, last.committed / 1024, last.user_free);
     }
+    printf("[   NOTE   ] %d busy answers before a request could go, %d DDE requests "
+           "refused\n",
+           refused, dde_refused);
     EXPECT_FALSE(k.message_box(0)) << "a box came up";
     DdeUninitialize(dde);
     EXPECT_TRUE(k.close());

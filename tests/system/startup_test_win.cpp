@@ -3,22 +3,27 @@
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #include "app/ids.h"
+#include "settings/settings.h"
 #include "tests/system/harness_win.h"
 
 namespace {
 
 // Settings file offsets the tests look at.
-constexpr size_t OFF_PROCESSING_SPEED = 5448;
-constexpr size_t OFF_WINDOW_LEFT = 5456;
-constexpr size_t OFF_WINDOW_TOP = 5460;
-constexpr size_t OFF_WINDOW_RIGHT = 5464;
-constexpr size_t OFF_WINDOW_BOTTOM = 5468;
-constexpr size_t OFF_WINDOW_SHOW_CMD = 5580;
-constexpr size_t OFF_PRINTER_CHOICE = 5932;
-constexpr size_t OFF_HOTKEYS = 5936;
-constexpr size_t BLOCK_E = 5260;
-constexpr size_t BLOCK_F = 5572;
+constexpr size_t OFF_PROCESSING_SPEED = offsetof(SettingsRecord, processing_speed);
+constexpr size_t OFF_WINDOW_LEFT = offsetof(SettingsRecord, window_left);
+constexpr size_t OFF_WINDOW_TOP = offsetof(SettingsRecord, window_top);
+constexpr size_t OFF_WINDOW_RIGHT = offsetof(SettingsRecord, window_right);
+constexpr size_t OFF_WINDOW_BOTTOM = offsetof(SettingsRecord, window_bottom);
+constexpr size_t OFF_WINDOW_SHOW_CMD = offsetof(SettingsRecord, window_show_cmd);
+constexpr size_t OFF_PRINTER_CHOICE = offsetof(SettingsRecord, printer_choice);
+// The six hot-key fields in a row: modifier and key of each of the three.
+constexpr size_t OFF_HOTKEYS = offsetof(SettingsRecord, hotkey_full_mod);
+// The first fields of blocks E and F.
+constexpr size_t BLOCK_E = offsetof(SettingsRecord, print_title);
+constexpr size_t BLOCK_F = offsetof(SettingsRecord, binarize);
 
 struct Pair {
     UINT mod;

@@ -22,37 +22,10 @@ constexpr size_t OFF_TRAY_MODE = offsetof(SettingsRecord, tray_mode);
 constexpr size_t OFF_EXIT_AFTER_PRINT = offsetof(SettingsRecord, exit_after_print);
 constexpr int WAIT_MS = 10000;
 
-struct WindowOf {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK find_main_of(HWND hwnd, LPARAM lp)
-{
-    auto* req = reinterpret_cast<WindowOf*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == req->pid && strcmp(cls, APP_TITLE) == 0) {
-        req->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The program's main window, shown or hidden.
 HWND any_main_window(const Kavrel& k, int timeout_ms = START_TIMEOUT_MS)
 {
-    DWORD start = GetTickCount();
-    do {
-        WindowOf req{k.pi.dwProcessId, NULL};
-        EnumWindows(find_main_of, reinterpret_cast<LPARAM>(&req));
-        if (req.found)
-            return req.found;
-        Sleep(50);
-    } while (GetTickCount() - start < (DWORD)timeout_ms);
-    return NULL;
+    return wait_window(k.pi.dwProcessId, APP_TITLE, false, timeout_ms);
 }
 
 constexpr UINT TRAY_ICON_ID = 876;
@@ -154,13 +127,9 @@ bool wait_visible(HWND hwnd, bool visible, int timeout_ms = WAIT_MS)
 // saves right after it hides or shows its window, and a file read in the middle is cut short.
 int32_t tray_mode_in_file(const std::string& dir, int32_t want)
 {
-    DWORD start = GetTickCount();
-    int32_t mode = i32_at(read_file(ini_path(dir)), OFF_TRAY_MODE);
-    while (mode != want && GetTickCount() - start < (DWORD)WAIT_MS) {
-        pump_messages(100);
-        mode = i32_at(read_file(ini_path(dir)), OFF_TRAY_MODE);
-    }
-    return mode;
+    Bytes ini = wait_settings(
+        dir, [&](const Bytes& d) { return i32_at(d, OFF_TRAY_MODE) == want; }, WAIT_MS);
+    return i32_at(ini, OFF_TRAY_MODE);
 }
 
 enum class Click { Left, Right, Double };
@@ -293,7 +262,7 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheProgramEndsFromTheTray)
     }
 
     // The program ends by itself after an output, still in the tray.
-    Bytes exit_ini = read_file(ini_path(dir));
+    Bytes exit_ini = read_settings(dir);
     put_i32(exit_ini, OFF_EXIT_AFTER_PRINT, 1);
     write_file(ini_path(dir), exit_ini);
     bool ended = false;
