@@ -28,9 +28,8 @@ TEST(Copy, PrintScreenWritesTheScreenAsABmpFile)
     std::string dir = fresh_work_dir("copy-print-screen");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 0));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
     RECT before;
     GetWindowRect(main, &before);
     press_print_screen();
@@ -38,7 +37,7 @@ TEST(Copy, PrintScreenWritesTheScreenAsABmpFile)
     ASSERT_GE(bmp.size(), 54u) << "no file";
     EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(i32_at(bmp, 22), GetSystemMetrics(SM_CYSCREEN));
-    pump_messages(1000);
+    ASSERT_TRUE(k.idle());
     RECT after;
     GetWindowRect(main, &after);
     EXPECT_TRUE(IsWindowVisible(main)) << "the window was not shown again";
@@ -53,8 +52,7 @@ TEST(Copy, AltPrintScreenCopiesTheActiveWindowAtItsSize)
     std::string dir = fresh_work_dir("copy-active");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    ASSERT_TRUE(k.main_window());
-    pump_messages(1000);
+    ASSERT_TRUE(k.ready());
     HWND target = coloured_window(300, 200, 240, 130, RGB(30, 140, 220));
     press_keys({VK_MENU, VK_SNAPSHOT});
     Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS);
@@ -71,12 +69,11 @@ TEST(Copy, RequestWithinTheBusyWindowIsLost)
     std::string dir = fresh_work_dir("copy-busy");
     write_file(ini_path(dir), output_settings(dir, 1, 1, 1));  // numbered files
     Kavrel k(dir);
-    ASSERT_TRUE(k.main_window());
-    pump_messages(1000);
+    ASSERT_TRUE(k.ready());
     press_print_screen();
     press_print_screen();
     ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
-    pump_messages(2000);
+    ASSERT_TRUE(k.idle());
     EXPECT_FALSE(file_exists(dir + "\\OUT1.BMP")) << "the second request was queued";
     press_print_screen();
     EXPECT_GE(wait_for_bmp(dir + "\\OUT1.BMP", OUTPUT_TIMEOUT_MS).size(), 54u)
@@ -92,8 +89,7 @@ TEST(Copy, OutputToPrinterAndToBothGivesPagesAndFiles)
         std::string dir = fresh_work_dir("copy-printer-" + std::to_string(device));
         write_file(ini_path(dir), output_settings(dir, device, 0, 1));
         Kavrel k(dir);
-        ASSERT_TRUE(k.main_window());
-        pump_messages(1000);
+        ASSERT_TRUE(k.ready());
         std::set<std::string> pdfs = printed_pdfs();
         press_print_screen();
         std::string pdf = wait_for_new_pdf(pdfs, 60000);
@@ -113,16 +109,15 @@ TEST(Copy, NoStoredPrinterAsksForOneAndOutputsNothing)
     put_i32(ini, OFF_PRINTER_CHOICE, 1);  // the stored printer, and none is stored
     write_file(ini_path(dir), ini);
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
     press_print_screen();
     HWND box = k.message_box();
     ASSERT_TRUE(box);
     EXPECT_EQ(box_text(box), "プリンタの設定をしてください");
     EXPECT_EQ(GetWindow(box, GW_OWNER), main);
     press_ok(box);
-    pump_messages(1500);
+    ASSERT_TRUE(k.idle());
     EXPECT_FALSE(file_exists(dir + "\\OUT.BMP"));
     EXPECT_TRUE(k.close());
 }
@@ -134,8 +129,7 @@ TEST(Copy, ExitAfterOutputEndsTheProgramAfterTheFirstOutput)
     put_i32(ini, OFF_EXIT_AFTER_PRINT, 1);
     write_file(ini_path(dir), ini);
     Kavrel k(dir);
-    ASSERT_TRUE(k.main_window());
-    pump_messages(1000);
+    ASSERT_TRUE(k.ready());
     press_print_screen();
     DWORD code = 1;
     EXPECT_TRUE(k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";

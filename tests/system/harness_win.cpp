@@ -89,6 +89,32 @@ HWND Kavrel::main_window(int timeout_ms) const
     return wait_window(pi.dwProcessId, APP_TITLE, true, timeout_ms);
 }
 
+HWND Kavrel::ready(int timeout_ms) const
+{
+    DWORD start = GetTickCount();
+    // Shown or not: in the tray it stays hidden.
+    HWND main = pi.hProcess ? wait_window(pi.dwProcessId, APP_TITLE, false, timeout_ms) : NULL;
+    if (!main)
+        return NULL;
+    // The first answer comes from a message loop, so start-up has posted all it posts (unless
+    // a box of start-up answered it: a test expecting one answers it first); the second is
+    // taken after all of that.
+    RemoteClient client;
+    for (int answers = 0; answers < 2; answers++) {
+        DWORD spent = GetTickCount() - start;
+        if (spent >= (DWORD)timeout_ms || !client.wait_idle(main, timeout_ms - (int)spent))
+            return NULL;
+    }
+    return main;
+}
+
+bool Kavrel::idle(int timeout_ms) const
+{
+    HWND main = pi.hProcess ? wait_window(pi.dwProcessId, APP_TITLE, false, timeout_ms) : NULL;
+    RemoteClient client;
+    return main && client.wait_idle(main, timeout_ms);
+}
+
 HWND Kavrel::message_box(int timeout_ms) const
 {
     if (!pi.hProcess)

@@ -26,6 +26,14 @@ struct Kavrel {
     Kavrel& operator=(const Kavrel&) = delete;
 
     HWND main_window(int timeout_ms = START_TIMEOUT_MS) const;
+    // The main window (shown or in the tray) once the program takes requests: its start-up is
+    // over and what it posted itself meanwhile (the hot keys' registration) is done, so a hot
+    // key pressed now is its. NULL when it did not come to that within `timeout_ms`.
+    HWND ready(int timeout_ms = START_TIMEOUT_MS) const;
+    // Whether it answers a request posted now as not busy (asking again while it is busy): all
+    // it was sent or posted before, hot keys among them, has been taken and has ended. What a
+    // test checks "did not happen" it checks after this, so that it is not "not yet".
+    bool idle(int timeout_ms = 20000) const;
     HWND message_box(int timeout_ms = BOX_TIMEOUT_MS) const;
     bool wait_exit(int timeout_ms, DWORD* exit_code = nullptr) const;
     // Closes it through its system menu's Close and waits for it to end; true when it ended.
