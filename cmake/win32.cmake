@@ -93,12 +93,18 @@ endif()
 set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${KAVREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# Test programs are built for compile time, not speed: most of their run is waiting on the
+# program under test.
+set(TEST_CODE_OPTIONS -O0)
+target_compile_options(gtest PRIVATE ${TEST_CODE_OPTIONS})
+target_compile_options(gtest_main PRIVATE ${TEST_CODE_OPTIONS})
 
 file(GLOB SYSTEM_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system/*.cpp)
 add_executable(system_tests ${SYSTEM_TEST_SOURCES})
 target_include_directories(system_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(system_tests PRIVATE kavrel_core gtest gtest_main comdlg32 winspool gdi32
                       user32)
+target_compile_options(system_tests PRIVATE ${TEST_CODE_OPTIONS})
 add_dependencies(system_tests shipped_programs)
 
 # A stand-in for the mail sender SendKDUX.EXE (not part of the system) that the system tests
@@ -117,6 +123,7 @@ if(MODULE_TEST_SOURCES)
                  ${CMAKE_SOURCE_DIR}/tests/system/pdf_lock_win.cpp)
   target_include_directories(module_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(module_tests PRIVATE kavrel_win gtest gtest_main)
+  target_compile_options(module_tests PRIVATE ${TEST_CODE_OPTIONS})
 endif()
 
 # Benchmarks: programs that print figures, not pass/fail tests (scripts/bench.sh runs them).
