@@ -225,17 +225,44 @@ void put_i32(Bytes& data, size_t offset, int32_t value)
         data[offset + i] = (unsigned char)((uint32_t)value >> (8 * i));
 }
 
+// The settings file's size and time of last writing, taken without opening it: while a handle
+// of ours is open, the program's own open (without sharing) fails, and it says so in a box.
+static bool settings_stamp(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* stamp)
+{
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, stamp) != 0;
+}
+
+static bool same_stamp(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b)
+{
+    return a.nFileSizeLow == b.nFileSizeLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+           CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
 Bytes wait_settings(const std::string& dir, const std::function<bool(const Bytes&)>& ready,
                     int timeout_ms)
 {
+    const std::string path = ini_path(dir);
     DWORD start = GetTickCount();
-    Bytes ini = read_file(ini_path(dir));
-    while (!(ini.size() >= SETTINGS_FILE_SIZE && ready(ini)) &&
-           GetTickCount() - start < (DWORD)timeout_ms) {
+    Bytes ini;
+    WIN32_FILE_ATTRIBUTE_DATA whole_at{};
+    bool whole_seen = false;
+    for (;;) {
+        // Opened again only once it was written since it was last read whole, so that the
+        // program is never kept from its file by a look that could tell nothing new.
+        WIN32_FILE_ATTRIBUTE_DATA now;
+        if (settings_stamp(path, &now) && !(whole_seen && same_stamp(now, whole_at))) {
+            ini = read_file(path);
+            if (ini.size() >= SETTINGS_FILE_SIZE) {
+                whole_at = now;
+                whole_seen = true;
+                if (ready(ini))
+                    return ini;
+            }
+        }
+        if (GetTickCount() - start >= (DWORD)timeout_ms)
+            return ini;
         pump_messages(50);
-        ini = read_file(ini_path(dir));
     }
-    return ini;
 }
 
 Bytes wait_settings_changed(const std::string& dir, const Bytes& before, int timeout_ms)
