@@ -19,22 +19,19 @@ const char IDLE_CAPTION[] = "Kavrel-DUX 2.07";
 #define AT(field) offsetof(SettingsRecord, field)
 
 // Opens the system menu as a user does, Alt+Space over the active main window, and picks an
-// item by its mnemonic.
-void pick_from_system_menu(HWND main, WORD mnemonic)
+// item by its mnemonic once the menu is up; false when it did not come up.
+bool pick_from_system_menu(const Kavrel& k, HWND main, WORD mnemonic)
 {
     SetForegroundWindow(main);
-    pump_messages(300);
+    DWORD start = GetTickCount();
+    while (GetForegroundWindow() != main && GetTickCount() - start < 5000)
+        pump_messages(20);
     press_keys({VK_MENU, VK_SPACE});
-    pump_messages(500);
+    if (!wait_window(k.pi.dwProcessId, "#32768", true, 5000))
+        return false;
     press_keys({mnemonic});
+    return true;
 }
-
-// Watches a window from outside until `done` says the output is over: every caption it showed,
-// and whether its status line was seen in a colour.
-struct Watch {
-    std::set<std::string> captions;
-    bool saw_colour = false;
-};
 
 bool status_line_has(HWND main, COLORREF colour)
 {
@@ -69,33 +66,92 @@ bool status_line_has(HWND main, COLORREF colour)
     return found;
 }
 
-// `done` is asked only every 100 ms, so that the watching itself stays quick.
-template <typename Done>
-Watch watch_output(HWND main, COLORREF colour, Done done)
+// The line is drawn by the program and reaches the screen in its own time: a state that lasts
+// is waited for.
+bool wait_status_line(HWND main, COLORREF colour)
 {
-    Watch w;
-    DWORD start = GetTickCount(), asked = start;
-    for (;;) {
-        w.captions.insert(window_text(main));
-        if (colour != CLR_INVALID && !w.saw_colour)
-            w.saw_colour = status_line_has(main, colour);
-        DWORD now = GetTickCount();
-        if (now - asked >= 100) {
-            asked = now;
-            if (done() || now - start > (DWORD)OUTPUT_TIMEOUT_MS)
-                break;
-        }
+    DWORD start = GetTickCount();
+    while (!status_line_has(main, colour)) {
+        if (GetTickCount() - start > 5000)
+            return false;
+        pump_messages(20);
     }
-    return w;
+    return true;
 }
 
-// A PDF not in `before`, seen without waiting.
-bool new_pdf_seen(const std::set<std::string>& before)
+// Owns the clipboard, so that the next capture, which empties it, asks this window to let go.
+// The copy request has loaded the settings by then, and nothing loads them again before the
+// printer step: the settings file is taken here, without sharing, so that that step stops in
+// its load message until the test lets the file go.
+struct SettingsHeldFromCapture {
+    static SettingsHeldFromCapture* current;
+    std::string ini;
+    HWND own = NULL;
+    HANDLE held = INVALID_HANDLE_VALUE;
+
+    static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == WM_DESTROYCLIPBOARD && current && current->held == INVALID_HANDLE_VALUE)
+            current->held = CreateFileA(current->ini.c_str(), GENERIC_READ, 0, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    explicit SettingsHeldFromCapture(const std::string& ini_file) : ini(ini_file)
+    {
+        current = this;
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "KavrelClipboardOwner";
+        RegisterClassA(&wc);
+        own = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                              wc.hInstance, NULL);
+    }
+    // Whether the clipboard is now this window's.
+    bool own_clipboard()
+    {
+        if (!own || !OpenClipboard(own))
+            return false;
+        EmptyClipboard();
+        HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 2);
+        if (text) {
+            memcpy(GlobalLock(text), "x", 2);
+            GlobalUnlock(text);
+            SetClipboardData(CF_TEXT, text);
+        }
+        CloseClipboard();
+        return GetClipboardOwner() == own;
+    }
+    void release()
+    {
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+    }
+    ~SettingsHeldFromCapture()
+    {
+        release();
+        DestroyWindow(own);
+        current = nullptr;
+    }
+};
+SettingsHeldFromCapture* SettingsHeldFromCapture::current;
+
+// Every caption the main window showed while the test waited, and the program's message box
+// the test waited for (other than `not_this`), while it pumps this thread's messages: the
+// clipboard owner above must answer the program at once.
+HWND wait_box_noting_captions(const Kavrel& k, HWND main, std::set<std::string>& captions,
+                              HWND not_this = NULL)
 {
-    for (const std::string& name : printed_pdfs())
-        if (!before.count(name))
-            return true;
-    return false;
+    DWORD start = GetTickCount();
+    do {
+        captions.insert(window_text(main));
+        for (HWND box : windows_of(k.pi.dwProcessId, "#32770", true))
+            if (box != not_this && GetDlgItem(box, 0xFFFF))
+                return box;
+        pump_messages(10);
+    } while (GetTickCount() - start < (DWORD)OUTPUT_TIMEOUT_MS);
+    return NULL;
 }
 
 // Minimised, the caption follows the copy: "ADJUST n%" and "waiting" from the capture, then the
@@ -113,9 +169,8 @@ TEST(SystemMenu, AltSpaceAndEachMnemonicOpenTheirDialogsAndBMovesIntoTheTray)
     std::string dir = fresh_work_dir("system-menu-keys");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
     const struct {
         WORD key;
         const char* caption;
@@ -123,7 +178,7 @@ TEST(SystemMenu, AltSpaceAndEachMnemonicOpenTheirDialogsAndBMovesIntoTheTray)
                  {'V', "拡張機能"},     {'K', "キーセットアップ"}};
     for (const auto& item : items) {
         SCOPED_TRACE(item.caption);
-        pick_from_system_menu(main, item.key);
+        ASSERT_TRUE(pick_from_system_menu(k, main, item.key)) << "no system menu";
         HWND dlg = wait_dialog(k, [](HWND) { return true; }, 5000);
         ASSERT_TRUE(dlg) << "nothing opened";
         EXPECT_EQ(window_text(dlg), item.caption);
@@ -131,10 +186,10 @@ TEST(SystemMenu, AltSpaceAndEachMnemonicOpenTheirDialogsAndBMovesIntoTheTray)
         if (window_text(dlg) == "使用方法")
             PostMessageA(dlg, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(wait_gone(dlg));
-        pump_messages(300);
+        ASSERT_TRUE(k.idle());
     }
     EXPECT_EQ(i32_at(read_settings(dir), AT(tray_mode)), 0);
-    pick_from_system_menu(main, 'B');
+    ASSERT_TRUE(pick_from_system_menu(k, main, 'B')) << "no system menu";
     DWORD start = GetTickCount();
     while (IsWindowVisible(main) && GetTickCount() - start < 5000)
         pump_messages(100);
@@ -147,6 +202,10 @@ TEST(SystemMenu, AltSpaceAndEachMnemonicOpenTheirDialogsAndBMovesIntoTheTray)
     EXPECT_TRUE(k.wait_exit(START_TIMEOUT_MS));
 }
 
+// Each output step is held in a message box of its own while the test looks: the file step
+// by an output file the test holds open, the printer step by the settings file it holds (see
+// SettingsHeldFromCapture). Both boxes come from inside the step, so the step's caption and
+// the red line are what the program shows while that step runs.
 TEST(StatusLine, MinimisedCaptionNamesEachOutputStepWhileItRunsAndTheShownLineIsRed)
 {
     const char* const running[] = {"SPOOL", "SAVE", "SPOOL"};
@@ -158,45 +217,82 @@ TEST(StatusLine, MinimisedCaptionNamesEachOutputStepWhileItRunsAndTheShownLineIs
                        "Windows 95 family\n", running[device]);
                 continue;
             }
+            const bool to_file = device != 0, to_printer = device != 1;
             std::string dir = fresh_work_dir("status-" + std::to_string(device));
-            Bytes ini = output_settings(dir, device, 1, 1);
+            Bytes ini = output_settings(dir, device, 0, 1);  // the output file overwritten
             put_i32(ini, AT(window_show_cmd), minimised ? SW_SHOWMINIMIZED : SW_SHOWNORMAL);
             write_file(ini_path(dir), ini);
             std::set<std::string> pdfs = printed_pdfs();
             Kavrel k(dir);
-            HWND main = k.main_window();
+            HWND main = k.ready();
             ASSERT_TRUE(main);
-            pump_messages(1000);
             ASSERT_EQ(IsIconic(main) != 0, minimised);
             if (!minimised) {
-                EXPECT_TRUE(status_line_has(main, RGB(0, 0, 250))) << "standby is blue";
+                EXPECT_TRUE(wait_status_line(main, RGB(0, 0, 250))) << "standby is blue";
             }
-            press_keys({VK_SNAPSHOT});
-            Watch w = watch_output(main, minimised ? CLR_INVALID : RGB(250, 0, 0), [&] {
-                bool out = device == 1 ? file_exists(dir + "\\OUT.BMP") : new_pdf_seen(pdfs);
-                return out && window_text(main) == IDLE_CAPTION;
-            });
-            if (minimised) {
-                EXPECT_TRUE(w.captions.count(running[device])) << "never showed the output";
-                if (device == 2) {
-                    EXPECT_TRUE(w.captions.count("SAVE")) << "the file step was not named";
+            SettingsHeldFromCapture settings_lock(ini_path(dir));
+            if (to_printer) {
+                ASSERT_TRUE(settings_lock.own_clipboard());
+            }
+            HANDLE output = INVALID_HANDLE_VALUE;
+            if (to_file) {
+                output = CreateFileA((dir + "\\OUT.BMP").c_str(), GENERIC_WRITE, 0, NULL,
+                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+                ASSERT_NE(output, INVALID_HANDLE_VALUE);
+            }
+            std::set<std::string> captions;
+            auto expect_step_shown = [&](const char* step) {
+                if (minimised) {
+                    EXPECT_EQ(window_text(main), step) << "the running step is not named";
+                } else {
+                    EXPECT_TRUE(wait_status_line(main, RGB(250, 0, 0)))
+                        << "the status line is not red while " << step << " runs";
                 }
-                for (const std::string& c : w.captions)
-                    EXPECT_TRUE(caption_of_a_copy(c, device)) << c;
-            } else {
-                EXPECT_TRUE(w.saw_colour) << "the status line was never red";
-                for (const std::string& c : w.captions)
-                    EXPECT_EQ(c, IDLE_CAPTION) << "a shown window keeps its caption";
+            };
+            press_keys({VK_SNAPSHOT});
+            HWND box = NULL;
+            if (to_file) {
+                box = wait_box_noting_captions(k, main, captions);
+                ASSERT_TRUE(box) << "the held output file stopped nothing";
+                EXPECT_EQ(box_text(box).rfind("出力ファイルが作成できません\n", 0), 0u)
+                    << box_text(box);
+                expect_step_shown("SAVE");
+                CloseHandle(output);
+                press_ok(box);
+                ASSERT_TRUE(wait_gone(box));
+                box = wait_box_noting_captions(k, main, captions);
+                ASSERT_TRUE(box);
+                EXPECT_EQ(box_text(box), "ファイル出力できませんでした");
+                expect_step_shown("SAVE");
+                press_ok(box);
+                ASSERT_TRUE(wait_gone(box));
             }
-            pump_messages(1500);
+            if (to_printer) {
+                box = wait_box_noting_captions(k, main, captions);
+                ASSERT_TRUE(box) << "the held settings file stopped nothing";
+                ASSERT_NE(settings_lock.held, INVALID_HANDLE_VALUE)
+                    << "the capture did not take the clipboard from the test";
+                EXPECT_EQ(box_text(box), "ユーザー情報が取得できません\n<ERR=32>");
+                expect_step_shown("SPOOL");
+                settings_lock.release();
+                press_ok(box);
+                ASSERT_TRUE(wait_gone(box));
+                std::string pdf = wait_for_new_pdf(pdfs, 60000);
+                EXPECT_FALSE(pdf.empty()) << "the printer step did not go on";
+                DeleteFileA(pdf.c_str());
+            }
+            ASSERT_TRUE(k.idle());
+            captions.insert(window_text(main));
+            for (const std::string& c : captions) {
+                if (minimised) {
+                    EXPECT_TRUE(caption_of_a_copy(c, device)) << c;
+                } else {
+                    EXPECT_EQ(c, IDLE_CAPTION) << "a shown window keeps its caption";
+                }
+            }
             EXPECT_EQ(window_text(main), IDLE_CAPTION);
             if (!minimised) {
-                EXPECT_TRUE(status_line_has(main, RGB(0, 0, 250))) << "back to standby";
-            }
-            if (device != 1) {
-                std::string pdf = wait_for_new_pdf(pdfs, 60000);
-                EXPECT_FALSE(pdf.empty());
-                DeleteFileA(pdf.c_str());
+                EXPECT_TRUE(wait_status_line(main, RGB(0, 0, 250))) << "back to standby";
             }
             EXPECT_FALSE(k.message_box(0));
             EXPECT_TRUE(k.close());

@@ -149,8 +149,7 @@ TEST(PrintedPage, TitleAndTimeStampAtEveryPlaceAndTheImageAndFrameToThePixel)
     put_i32(ini, AT(timestamp_color), (int32_t)STAMP);
     write_file(ini_path(dir), ini);
     Kavrel k(dir);
-    ASSERT_TRUE(k.main_window());
-    pump_messages(1000);
+    ASSERT_TRUE(k.ready());
 
     // Title and time stamp on opposite places, so that three pages show all six.
     for (int title_at = 0; title_at < 3; title_at++) {
@@ -159,6 +158,8 @@ TEST(PrintedPage, TitleAndTimeStampAtEveryPlaceAndTheImageAndFrameToThePixel)
                      std::to_string(stamp_at));
         put_i32(ini, AT(title_position), title_at);
         put_i32(ini, AT(timestamp_position), stamp_at);
+        // The last page's run has ended: the file is not being read, and the key is taken.
+        ASSERT_TRUE(k.idle());
         write_file(ini_path(dir), ini);
         std::set<std::string> before = printed_pdfs();
         HWND target = coloured_window(200, 150, image_w, image_h, IMAGE);

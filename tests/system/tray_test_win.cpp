@@ -114,6 +114,19 @@ DrawnIcon drawn_icon(const TrayPixels& empty)
     return icon;
 }
 
+// The task bar as it is once the shell has drawn the icon (`drawn`) or taken it away: the shell
+// draws in its own time after the program's call.
+DrawnIcon wait_drawn_icon(const TrayPixels& empty, bool drawn)
+{
+    DWORD start = GetTickCount();
+    DrawnIcon icon = drawn_icon(empty);
+    while ((icon.changed >= 20) != drawn && GetTickCount() - start < (DWORD)WAIT_MS) {
+        pump_messages(50);
+        icon = drawn_icon(empty);
+    }
+    return icon;
+}
+
 bool wait_visible(HWND hwnd, bool visible, int timeout_ms = WAIT_MS)
 {
     DWORD start = GetTickCount();
@@ -190,14 +203,14 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
     ASSERT_FALSE(empty.pixels.empty()) << "no task bar";
     {
         Kavrel k(dir);
-        HWND main = k.main_window();
+        HWND main = k.ready();
         ASSERT_TRUE(main);
+        EXPECT_TRUE(IsWindowVisible(main));
         EXPECT_FALSE(icon_in_tray(main)) << "an icon before command 9";
         PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
         EXPECT_TRUE(wait_icon_in_tray(main, true)) << "no icon in the notification area";
         EXPECT_TRUE(wait_visible(main, false)) << "the window stayed";
-        pump_messages(500);
-        EXPECT_GE(drawn_icon(empty).changed, 20) << "the task bar does not show the icon";
+        EXPECT_GE(wait_drawn_icon(empty, true).changed, 20) << "the task bar does not show the icon";
         EXPECT_EQ(tray_mode_in_file(dir, 1), 1);
         EXPECT_FALSE(k.message_box(0));
         ASSERT_TRUE(close_program(k));
@@ -210,15 +223,15 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
         ASSERT_TRUE(main);
         ASSERT_TRUE(wait_icon_in_tray(main, true)) << "a restart did not come back in the tray";
         EXPECT_TRUE(wait_visible(main, false));
-        pump_messages(500);
-        DrawnIcon icon = drawn_icon(empty);
+        DrawnIcon icon = wait_drawn_icon(empty, true);
         ASSERT_GE(icon.changed, 20) << "the task bar does not show the icon";
+        ASSERT_TRUE(k.ready());
 
-        // Single and right clicks are no way back.
+        // Single and right clicks are no way back. The shell passes each on to the program as
+        // it takes the input; the program has ended what reached it once it answers.
         click_icon(icon.centre, Click::Left);
-        pump_messages(800);
         click_icon(icon.centre, Click::Right);
-        pump_messages(800);
+        ASSERT_TRUE(k.idle());
         EXPECT_FALSE(IsWindowVisible(main)) << "a single or right click showed the window";
         EXPECT_TRUE(icon_in_tray(main));
 
@@ -227,14 +240,13 @@ TEST(Tray, CommandNineMovesIntoTheNotificationAreaAndADoubleClickBringsTheWindow
         EXPECT_TRUE(wait_icon_in_tray(main, false)) << "the icon stayed";
         EXPECT_FALSE(IsIconic(main));
         EXPECT_EQ(tray_mode_in_file(dir, 0), 0);
-        pump_messages(500);
-        EXPECT_LT(drawn_icon(empty).changed, 20) << "the task bar still shows the icon";
+        EXPECT_LT(wait_drawn_icon(empty, false).changed, 20)
+            << "the task bar still shows the icon";
         ASSERT_TRUE(k.close());
     }
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main) << "the next start was not a window";
-    pump_messages(1000);
     EXPECT_TRUE(IsWindowVisible(main));
     EXPECT_FALSE(icon_in_tray(main));
     EXPECT_TRUE(k.close());
@@ -251,12 +263,12 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheProgramEndsFromTheTray)
     ASSERT_TRUE(main);
     ASSERT_TRUE(wait_icon_in_tray(main, true));
     ASSERT_TRUE(wait_visible(main, false));
-    pump_messages(500);
+    ASSERT_TRUE(k.ready());
 
     for (const char* name : {"\\OUT.BMP", "\\OUT1.BMP"}) {
         SCOPED_TRACE(name);
         EXPECT_GE(print_screen_to(dir + name).size(), 54u) << "no output";
-        pump_messages(1500);
+        ASSERT_TRUE(k.idle());
         EXPECT_FALSE(IsWindowVisible(main)) << "the window stayed after the output";
         EXPECT_TRUE(icon_in_tray(main));
     }
