@@ -74,6 +74,15 @@ void expect_basic_shown(HWND dlg, const BasicValues& v)
     }
 }
 
+// The focused control of the thread that owns `hwnd`.
+HWND focus_of(HWND hwnd)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info);
+    return info.hwndFocus;
+}
+
 void set_check(HWND dlg, int id, int value)
 {
     if (is_checked(dlg, id) != (value == 1))
@@ -93,7 +102,6 @@ void enter_basic(HWND dlg, const BasicValues& v)
     scroll(dlg, IDC_BASIC_RED, SB_THUMBPOSITION, v.red + 255);
     scroll(dlg, IDC_BASIC_GREEN, SB_THUMBPOSITION, v.green + 255);
     scroll(dlg, IDC_BASIC_BLUE, SB_THUMBPOSITION, v.blue + 255);
-    pump_messages(200);
 }
 
 void expect_basic_stored(const Bytes& ini, const BasicValues& v)
@@ -172,12 +180,12 @@ TEST(BasicSettings, ResetThenCancelSavesNothingAndResetThenOkSavesZeros)
     EXPECT_EQ(control_text(dlg, IDC_BASIC_GREEN_VALUE), "40");
     Bytes before = s.ini();
     click(dlg, IDC_BASIC_RESET);
-    pump_messages(300);
+    ASSERT_TRUE(s.k.idle()) << "the reset was not taken";
     EXPECT_EQ(control_text(dlg, IDC_BASIC_BRIGHTNESS_VALUE), "0");
     EXPECT_EQ(control_text(dlg, IDC_BASIC_BLUE_VALUE), "0");
     click(dlg, IDCANCEL);
     ASSERT_TRUE(wait_gone(dlg));
-    pause_ms(500);
+    ASSERT_TRUE(s.k.idle());
     EXPECT_EQ(s.ini(), before) << "Cancel saved";
     // The tray saves the record from memory: it must still hold what the file holds.
     HWND main = s.k.main_window();
@@ -225,6 +233,7 @@ TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
         expect_basic_shown(dlg, first);
     }
     enter_basic(dlg, second);
+    ASSERT_TRUE(s.k.idle()) << "the entries were not taken";
     Bytes before = s.ini();
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
@@ -244,6 +253,7 @@ TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
         expect_basic_shown(dlg, second);
     }
     enter_basic(dlg, third);
+    ASSERT_TRUE(s.k.idle()) << "the entries were not taken";
     // Another program changes the file while the dialog is open: OK reads it again first.
     Bytes other = s.ini();
     put_i32(other, AT(output_device), 2);
@@ -266,11 +276,18 @@ TEST(BasicSettings, EveryControlShowsItsOwnFieldAndOkStoresEachIntoItsOwn)
 TEST(BasicSettings, F1OnTheFocusedControlOpensItsHint)
 {
     Session s("basic-f1", default_settings_file());
+    ASSERT_TRUE(s.k.ready());
     HWND dlg = open_from_system_menu(s.k, CMD_BASIC_SETTINGS, BASIC_CAPTION);
     ASSERT_TRUE(dlg);
-    pump_messages(500);
+    // F1 goes to the focus of the active window: the dialog's, which starts on "等比印刷".
     SetForegroundWindow(dlg);
-    press_keys({VK_F1});  // the focus starts on "等比印刷"
+    HWND first = GetDlgItem(dlg, IDC_BASIC_PROPORTIONAL);
+    for (DWORD t = GetTickCount(); GetTickCount() - t < (DWORD)DIALOG_TIMEOUT_MS; Sleep(20))
+        if (GetForegroundWindow() == dlg && focus_of(dlg) == first)
+            break;
+    ASSERT_EQ(GetForegroundWindow(), dlg);
+    ASSERT_EQ(focus_of(dlg), first);
+    press_keys({VK_F1});
     HWND hint = wait_hint(s.k, dlg);
     ASSERT_TRUE(hint) << "no hint popup";
     EXPECT_EQ(control_text(hint, IDC_HINT_LINE1),
@@ -278,8 +295,8 @@ TEST(BasicSettings, F1OnTheFocusedControlOpensItsHint)
     EXPECT_EQ(control_text(hint, IDC_HINT_LINE2),
               "(プリンタードライバーによっては合わない場合があります)");
     EXPECT_EQ(control_text(hint, IDC_HINT_LINE3), "");
-    pause_ms(1500);
-    EXPECT_TRUE(IsWindowVisible(hint)) << "no close time set: it stays";
+    // Past the longest close time there is, and a second for its timer to come round.
+    EXPECT_FALSE(wait_gone(hint, HINT_CLOSE_NORMAL_MS + 1000)) << "no close time set: it stays";
     click(hint, IDOK);
     EXPECT_TRUE(wait_gone(hint));
     click(dlg, IDCANCEL);

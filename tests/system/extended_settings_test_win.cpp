@@ -18,7 +18,8 @@ namespace {
 
 #define AT(field) offsetof(SettingsRecord, field)
 
-void right_click_middle_of_screen()
+// Moves the pointer to the middle of the screen and, once it is there, right-clicks.
+bool right_click_middle_of_screen()
 {
     INPUT in[3] = {};
     in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
@@ -27,8 +28,15 @@ void right_click_middle_of_screen()
     in[1].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
     in[2].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
     SendInput(1, &in[0], sizeof(INPUT));
-    pump_messages(300);
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    POINT at{};
+    for (DWORD t = GetTickCount(); GetTickCount() - t < 5000; Sleep(10))
+        if (GetCursorPos(&at) && abs(at.x - x) <= 1 && abs(at.y - y) <= 1)
+            break;
+    if (abs(at.x - x) > 1 || abs(at.y - y) > 1)
+        return false;
     SendInput(2, &in[1], sizeof(INPUT));
+    return true;
 }
 
 
@@ -45,7 +53,11 @@ HWND wait_font_dialog(const Kavrel& k, HWND settings_dialog)
 bool pick_colour(HWND font_dialog, COLORREF colour)
 {
     HWND list = GetDlgItem(font_dialog, FONT_COLOUR_LIST);
-    int count = (int)SendMessageA(list, CB_GETCOUNT, 0, 0);
+    // The dialog fills the list as it sets itself up.
+    int count = 0;
+    for (DWORD t = GetTickCount(); GetTickCount() - t < (DWORD)DIALOG_TIMEOUT_MS; Sleep(20))
+        if ((count = (int)SendMessageA(list, CB_GETCOUNT, 0, 0)) > 0)
+            break;
     for (int i = 0; i < count; i++) {
         if ((COLORREF)SendMessageA(list, CB_GETITEMDATA, i, 0) != colour)
             continue;
@@ -137,6 +149,7 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     EXPECT_EQ(GetWindow(box, GW_OWNER), dlg);
     press_ok(box);
     ASSERT_TRUE(wait_gone(box));
+    ASSERT_TRUE(s.k.idle());
     EXPECT_TRUE(IsWindowVisible(dlg)) << "the dialog stays open";
     EXPECT_EQ(s.ini(), before);
 
@@ -159,6 +172,7 @@ TEST(ExtendedSettings, AnInvalidFixedAreaIsRefusedAndAValidOneSaved)
     EXPECT_EQ(answer_box(s.k), "指定座標位置に誤りがあります。\nチェックしてください！");
     click(dlg, IDCANCEL);
     ASSERT_TRUE(wait_gone(dlg));
+    ASSERT_TRUE(s.k.idle());
     HWND main = s.k.main_window();
     before = s.ini();
     PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
@@ -250,7 +264,7 @@ TEST(ExtendedSettings, PickAreaSavesTheFirstGroupAndTheHiddenOptionsButNoAutomat
     Bytes before = s.ini();
     click(dlg, IDC_EXT_PICK_AREA);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(open_message_box(s.k, 500), (HWND)NULL) << "the area was checked";
+    EXPECT_EQ(box_once_idle(s.k), "") << "the area was checked";
     Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(print_title)), 1);
     EXPECT_EQ(i32_at(ini, AT(title_position)), 4);
@@ -279,14 +293,12 @@ TEST(ExtendedSettings, PickAreaSavesTheFirstGroupAndTheHiddenOptionsButNoAutomat
     EXPECT_EQ(i32_at(ini, AT(auto_interval_minutes)), 40);
     EXPECT_EQ(i32_at(ini, AT(auto_after_start_minutes)), 50);
     // The selection it hands over to; cancelled, it stores nothing more.
-    HWND area = NULL;
-    for (DWORD t = GetTickCount(); !area && GetTickCount() - t < 10000; pump_messages(50))
-        area = FindWindowA("MOUSEWIN", NULL);
+    HWND area = wait_window(s.k.pi.dwProcessId, "MOUSEWIN", true, 10000);
     ASSERT_TRUE(area) << "no area selection followed";
-    pump_messages(500);
-    right_click_middle_of_screen();
+    ASSERT_TRUE(s.k.idle());
+    ASSERT_TRUE(right_click_middle_of_screen()) << "the pointer did not come to the middle";
     EXPECT_TRUE(wait_gone(area));
-    pump_messages(500);
+    EXPECT_EQ(box_once_idle(s.k), "");
     EXPECT_EQ(s.ini(), ini);
     EXPECT_TRUE(s.k.close());
 }
@@ -321,6 +333,7 @@ TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNoth
     Bytes start = output_settings(fresh_work_dir("extended-font"), 1, 0, 1);
     put_i32(start, AT(timestamp_color), 0x123456);
     Session s("extended-font", start);
+    ASSERT_TRUE(s.k.ready());
     HWND dlg = open_from_system_menu(s.k, CMD_EXTENDED_SETTINGS, EXTENDED_CAPTION);
     ASSERT_TRUE(dlg);
 
@@ -330,17 +343,16 @@ TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNoth
     EXPECT_EQ(GetWindow(fonts, GW_OWNER), s.k.main_window());
     click(fonts, IDCANCEL);
     ASSERT_TRUE(wait_gone(fonts));
-    EXPECT_EQ(answer_box(s.k, 500), "") << "cancel is silent";
+    EXPECT_EQ(box_once_idle(s.k), "") << "cancel is silent";
 
     click(dlg, IDC_EXT_TITLE_FONT);
     fonts = wait_font_dialog(s.k, dlg);
     ASSERT_TRUE(fonts);
-    pump_messages(300);
     ASSERT_TRUE(pick_colour(fonts, RGB(255, 0, 0))) << "no red in the list";
     Bytes before = s.ini();
     click(fonts, IDOK);
     ASSERT_TRUE(wait_gone(fonts));
-    pause_ms(500);
+    ASSERT_TRUE(s.k.idle());
     EXPECT_EQ(s.ini(), before) << "the font is saved only by OK";
     // A copy reloads the record from the file; the choice made in the open dialog stays.
     press_keys({VK_SNAPSHOT});

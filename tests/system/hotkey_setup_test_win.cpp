@@ -22,6 +22,8 @@ namespace {
 TEST(HotkeySetup, TheSameKeyTwiceFailsTheLaterRowOnlyAndOkStaysOpen)
 {
     Session s("hotkey-twice", default_settings_file());
+    // Started up: its hot keys are installed, the ones the dialog takes away and puts back.
+    ASSERT_TRUE(s.k.ready());
     HWND dlg = open_from_system_menu(s.k, CMD_HOTKEY_SETUP, HOTKEY_CAPTION);
     ASSERT_TRUE(dlg);
     EXPECT_EQ(selected_item(dlg, IDC_KEYS_FULL_MOD), 0);
@@ -35,13 +37,14 @@ TEST(HotkeySetup, TheSameKeyTwiceFailsTheLaterRowOnlyAndOkStaysOpen)
     EXPECT_EQ(answer_box(s.k),
               "ホットキー(アクティブ画面コピー)の設定に失敗しました\n"
               "他のホットキーで既に使用されています");
-    EXPECT_EQ(answer_box(s.k, 1500), "") << "no other row failed, and not all succeeded";
+    EXPECT_EQ(box_once_idle(s.k), "") << "no other row failed, and not all succeeded";
 
     Bytes before = s.ini();
     click(dlg, IDOK);
     EXPECT_EQ(answer_box(s.k),
               "ホットキー(アクティブ画面コピー)の設定に失敗しました\n"
               "他のホットキーで既に使用されています");
+    ASSERT_TRUE(s.k.idle());
     EXPECT_TRUE(IsWindowVisible(dlg)) << "OK stays open at the first failure";
     Bytes ini = wait_settings_changed(s.dir, before);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_mod)), 1);
@@ -52,7 +55,7 @@ TEST(HotkeySetup, TheSameKeyTwiceFailsTheLaterRowOnlyAndOkStaysOpen)
     // A different key for row 2; the second OK must not trip over row 1 installed by the first.
     select_item(dlg, IDC_KEYS_ACTIVE_MOD, 2);
     click(dlg, IDOK);
-    EXPECT_EQ(answer_box(s.k, 1500), "");
+    EXPECT_EQ(box_once_idle(s.k), "");
     EXPECT_TRUE(wait_gone(dlg));
     ini = wait_settings_changed(s.dir, ini);
     EXPECT_EQ(i32_at(ini, AT(hotkey_active_mod)), MOD_CONTROL);
@@ -65,6 +68,7 @@ TEST(HotkeySetup, NewKeysWorkAtOnceAfterOk)
     std::string dir = fresh_work_dir("hotkey-new");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
+    ASSERT_TRUE(k.ready());
     HWND dlg = open_from_system_menu(k, CMD_HOTKEY_SETUP, HOTKEY_CAPTION);
     ASSERT_TRUE(dlg);
     // The program has no hot keys while the dialog is open.
@@ -76,12 +80,12 @@ TEST(HotkeySetup, NewKeysWorkAtOnceAfterOk)
     EXPECT_EQ(answer_box(k), "ホットキー(全画面コピー)の設定に成功しました");
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(answer_box(k, 1000), "");
+    // The OK ended, the program holds its new keys.
+    EXPECT_EQ(box_once_idle(k), "");
     Bytes stored = wait_settings(
         dir, [](const Bytes& ini) { return i32_at(ini, AT(hotkey_full_mod)) == MOD_CONTROL; });
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_mod)), MOD_CONTROL);
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_vk)), VK_F9);
-    pump_messages(500);
     press_keys({VK_CONTROL, VK_F9});
     Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", 20000);
     ASSERT_GE(bmp.size(), 54u) << "Ctrl+F9 made no copy";
@@ -95,18 +99,20 @@ TEST(HotkeySetup, DefaultsThenCancelKeepsTheStoredKeysAndInstallsThem)
     // Shift (flags 4) and F13 are stored but offered by no list.
     Bytes start = with_hotkeys(default_settings_file(), MOD_SHIFT, VK_F13);
     Session s("hotkey-cancel", start);
+    // Started up: its hot keys are installed, the ones the dialog takes away and puts back.
+    ASSERT_TRUE(s.k.ready());
     HWND dlg = open_from_system_menu(s.k, CMD_HOTKEY_SETUP, HOTKEY_CAPTION);
     ASSERT_TRUE(dlg);
     EXPECT_EQ(selected_item(dlg, IDC_KEYS_FULL_MOD), -1);
     EXPECT_EQ(selected_item(dlg, IDC_KEYS_FULL_KEY), -1);
     click(dlg, IDC_KEYS_DEFAULTS);
-    pump_messages(300);
+    ASSERT_TRUE(s.k.idle()) << "the defaults were not taken";
     EXPECT_EQ(selected_item(dlg, IDC_KEYS_FULL_MOD), 0);
     EXPECT_EQ(selected_item(dlg, IDC_KEYS_FULL_KEY), 0);
     Bytes before = s.ini();
     click(dlg, IDCANCEL);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(answer_box(s.k, 1000), "");
+    EXPECT_EQ(box_once_idle(s.k), "");
     EXPECT_EQ(s.ini(), before);
     EXPECT_FALSE(RegisterHotKey(NULL, 1, MOD_SHIFT, VK_F13)) << "Cancel did not re-install";
     EXPECT_FALSE(RegisterHotKey(NULL, 2, MOD_ALT, 'P'));
@@ -117,6 +123,8 @@ TEST(HotkeySetup, DefaultsThenCancelKeepsTheStoredKeysAndInstallsThem)
 TEST(HotkeySetup, OkWithoutSelectionStoresUnknown)
 {
     Session s("hotkey-unknown", with_hotkeys(default_settings_file(), MOD_SHIFT, VK_SNAPSHOT));
+    // Started up: its hot keys are installed, the ones the dialog takes away and puts back.
+    ASSERT_TRUE(s.k.ready());
     HWND dlg = open_from_system_menu(s.k, CMD_HOTKEY_SETUP, HOTKEY_CAPTION);
     ASSERT_TRUE(dlg);
     Bytes before = s.ini();
@@ -125,9 +133,9 @@ TEST(HotkeySetup, OkWithoutSelectionStoresUnknown)
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_mod)), -1);
     EXPECT_EQ(i32_at(ini, AT(hotkey_full_vk)), VK_SNAPSHOT);
     // Whether the system takes -1 as modifier flags is its own affair; answer what comes.
-    if (!answer_box(s.k, 2000).empty()) {
+    if (!box_once_idle(s.k).empty()) {
         click(dlg, IDCANCEL);
-        answer_box(s.k, 2000);
+        box_once_idle(s.k);
     }
     EXPECT_TRUE(wait_gone(dlg));
     EXPECT_TRUE(s.k.close());

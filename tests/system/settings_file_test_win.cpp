@@ -43,9 +43,8 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
     Bytes start = default_settings_file();
     put_i32(start, AT(window_show_cmd), SW_SHOWNORMAL);
     Session s("settings-held", start);
-    HWND main = s.k.main_window();
+    HWND main = s.k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
     Bytes before = s.ini();
     {
         SCOPED_TRACE("extended settings, OK");
@@ -58,6 +57,7 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
         EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
         EXPECT_TRUE(wait_gone(dlg)) << "the dialog stayed";
         held.release();
+        ASSERT_TRUE(s.k.idle());
         EXPECT_EQ(s.ini(), before) << "the file changed";
     }
     {
@@ -69,6 +69,7 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
         EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
         EXPECT_TRUE(wait_gone(dlg));
         held.release();
+        ASSERT_TRUE(s.k.idle());
         EXPECT_EQ(s.ini(), before);
     }
     {
@@ -79,11 +80,12 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
         HeldFile held(ini_path(s.dir));
         click(dlg, IDOK);
         EXPECT_EQ(answer_box(s.k).rfind("ユーザー情報が取得できません\n<ERR=", 0), 0u);
-        pump_messages(300);
+        ASSERT_TRUE(s.k.idle());
         EXPECT_TRUE(IsWindowVisible(dlg)) << "the dialog closed";
         held.release();
         click(dlg, IDCANCEL);
         EXPECT_TRUE(wait_gone(dlg));
+        ASSERT_TRUE(s.k.idle());
         EXPECT_EQ(s.ini(), before);
     }
     {
@@ -92,6 +94,7 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
         PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
         EXPECT_EQ(answer_box(s.k), CANNOT_SAVE);
         held.release();
+        ASSERT_TRUE(s.k.idle());
         EXPECT_EQ(s.ini(), before);
     }
     EXPECT_FALSE(s.k.wait_exit(0)) << "the program ended";
@@ -101,7 +104,7 @@ TEST(SettingsFile, HeldOpenByAnotherProgramEverySaveSaysSoAndTheFileAndProgramSu
     ASSERT_TRUE(dlg);
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));
-    EXPECT_EQ(answer_box(s.k, 1000), "");
+    EXPECT_EQ(box_once_idle(s.k), "");
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(s.k.wait_exit(START_TIMEOUT_MS));
 }
