@@ -538,23 +538,22 @@ struct SaveDialogUser {
 DWORD WINAPI use_save_dialog(void* arg)
 {
     auto* user = static_cast<SaveDialogUser*>(arg);
-    for (int waited = 0; waited < 15000; waited += 50) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000; Sleep(20)) {
         std::vector<HWND> dialogs = windows_of(GetCurrentProcessId(), "#32770", true);
-        if (dialogs.empty()) {
-            Sleep(50);
+        if (dialogs.empty())
             continue;
-        }
         HWND dialog = dialogs.front();
-        Sleep(300);  // let the dialog fill its controls
-        char text[MAX_PATH] = "";
-        GetWindowTextA(dialog, text, sizeof text);
-        user->title = text;
         // The file name box: a combo box in the newer dialog, an edit box in the older one.
         HWND name_box = GetDlgItem(dialog, cmb13);
         if (!name_box)
             name_box = GetDlgItem(dialog, edt1);
-        GetWindowTextA(name_box, text, sizeof text);
+        // The dialog has set itself up once it proposes a name (the pattern at least).
+        char text[MAX_PATH] = "";
+        if (!name_box || !GetWindowTextA(name_box, text, sizeof text))
+            continue;
         user->proposed = text;
+        GetWindowTextA(dialog, text, sizeof text);
+        user->title = text;
         user->seen = true;
         if (user->type.empty()) {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -564,6 +563,9 @@ DWORD WINAPI use_save_dialog(void* arg)
         }
         return 0;
     }
+    // None that proposed a name: closed, so that the test goes on to fail rather than hang.
+    for (HWND dialog : windows_of(GetCurrentProcessId(), "#32770", true))
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
 

@@ -672,3 +672,8 @@ bool wine_cannot_print_here()
     bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
     return wine && windows_95_family();
 }
+
+bool pdf_complete(const std::string& path)
+{
+    return pdf_finished(path);
+}

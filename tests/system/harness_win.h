@@ -164,3 +164,6 @@ bool wine_cannot_print_here();
                             "SetTimer ticks and the local time, nothing the system version "     \
                             "changes";                                                           \
     } while (0)
+
+// Whether the PDF at `path` is written to its end (cups-pdf writes it in pieces).
+bool pdf_complete(const std::string& path);
