@@ -66,7 +66,8 @@ if(KAVREL_WIN32)
             ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
   set_tests_properties(module_tests PROPERTIES TIMEOUT 1200)
   # The same tests again on the Windows 95 family and on NT 4.0, as Wine reports them. The long
-  # timer test runs in the default session only (it skips itself in these, saying so).
+  # timer test and the soak run in the default session only (they skip themselves in these,
+  # saying so).
   foreach(version win98 nt40)
     add_test(NAME system_tests_${version}
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --test

@@ -16,6 +16,9 @@ namespace {
 
 #define AT(field) offsetof(SettingsRecord, field)
 
+// The program's step between the selection's moves (its timers of 100 ms).
+constexpr DWORD AREA_STEP_MS = 100;
+
 void mouse(DWORD flags, int x = 0, int y = 0)
 {
     INPUT in{};
@@ -27,28 +30,39 @@ void mouse(DWORD flags, int x = 0, int y = 0)
         in.mi.dy = (y * 65535 + GetSystemMetrics(SM_CYSCREEN) / 2) / (GetSystemMetrics(SM_CYSCREEN) - 1);
     }
     SendInput(1, &in, sizeof in);
-    pause_ms(40);
 }
 
-// Moves the pointer and waits until the window system has it there, as a hand would rest before
-// pressing; a press right after a move may otherwise be taken where the pointer was.
-void move_to(int x, int y)
+// Whether the program has answered a request posted now: it has then taken what the window
+// system gave it before, the input sent so far among it.
+bool taken_by_now(const Kavrel& k)
+{
+    RemoteClient client;
+    HWND main = k.main_window();
+    return main && client.ask(main, 950) >= 0;
+}
+
+// Moves the pointer and waits until the window system has it there and the program has taken
+// the move, as a hand would rest before pressing; a press right after a move may otherwise be
+// taken where the pointer was.
+void move_to(const Kavrel& k, int x, int y)
 {
     mouse(MOUSEEVENTF_MOVE, x, y);
     DWORD start = GetTickCount();
     POINT at{};
-    while (GetCursorPos(&at) && (at.x != x || at.y != y) && GetTickCount() - start < 2000)
+    while (GetCursorPos(&at) && (at.x != x || at.y != y) && GetTickCount() - start < 2000) {
+        Sleep(10);
         mouse(MOUSEEVENTF_MOVE, x, y);
-    pause_ms(200);
+    }
+    EXPECT_TRUE(taken_by_now(k)) << "the program does not answer";
 }
 
-void drag(int x1, int y1, int x2, int y2)
+void drag(const Kavrel& k, int x1, int y1, int x2, int y2)
 {
-    move_to(x1, y1);
+    move_to(k, x1, y1);
     mouse(MOUSEEVENTF_LEFTDOWN);
     for (int i = 1; i <= 8; i++)
         mouse(MOUSEEVENTF_MOVE, x1 + (x2 - x1) * i / 8, y1 + (y2 - y1) * i / 8);
-    move_to(x2, y2);
+    move_to(k, x2, y2);
     mouse(MOUSEEVENTF_LEFTUP);
 }
 
@@ -59,7 +73,7 @@ HWND wait_area_window(int timeout_ms = 10000)
         HWND hwnd = FindWindowA("MOUSEWIN", NULL);
         if (hwnd && IsWindowVisible(hwnd))
             return hwnd;
-        pause_ms(50);
+        Sleep(50);
     } while (GetTickCount() - start < (DWORD)timeout_ms);
     return NULL;
 }
@@ -74,7 +88,9 @@ HWND start_selection(const Kavrel& k)
     if (!wait_gone(dlg))
         return NULL;
     HWND area = wait_area_window();
-    pause_ms(300);
+    // Shown, and its thread back in its message loop: it takes the pointer from now on.
+    if (area && !taken_by_now(k))
+        return NULL;
     return area;
 }
 
@@ -102,7 +118,7 @@ TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
     EXPECT_EQ(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(rc.bottom - rc.top, GetSystemMetrics(SM_CYSCREEN));
 
-    drag(300, 260, 100, 120);  // dragged up and to the left: the corners still come in order
+    drag(k, 300, 260, 100, 120);  // dragged up and to the left: the corners still come in order
     HWND box = wait_dialog_titled(k, "範囲指定確認");
     ASSERT_TRUE(box) << "no confirmation";
     EXPECT_EQ(box_text(box),
@@ -129,20 +145,24 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     ASSERT_TRUE(area);
     Bytes saved = read_settings(dir);  // "画面指定" saved the dialog's values first
 
-    drag(50, 60, 250, 160);
+    drag(k, 50, 60, 250, 160);
     HWND box = wait_dialog_titled(k, "範囲指定確認");
     ASSERT_TRUE(box);
     click(box, IDNO);
     ASSERT_TRUE(wait_gone(box));
     area = wait_area_window();
     ASSERT_TRUE(area) << "No did not start the selection again";
-    pause_ms(300);
+    ASSERT_TRUE(taken_by_now(k));
 
-    move_to(400, 300);
+    move_to(k, 400, 300);
     mouse(MOUSEEVENTF_RIGHTDOWN);
     mouse(MOUSEEVENTF_RIGHTUP);
     EXPECT_TRUE(wait_gone(area));
-    pause_ms(1000);
+    // The selection's end goes on one timer step after the window: past two steps, and with the
+    // program answering after them, a question it asked would be up.
+    for (DWORD gone = GetTickCount(); GetTickCount() - gone < 2 * AREA_STEP_MS;)
+        Sleep(10);
+    ASSERT_TRUE(taken_by_now(k));
     EXPECT_FALSE(wait_dialog_titled(k, "範囲指定確認", 0)) << "a right click asks nothing";
     Bytes ini = read_settings(dir);
     EXPECT_EQ(ini, saved);

@@ -164,3 +164,16 @@ bool wine_cannot_print_here();
                             "SetTimer ticks and the local time, nothing the system version "     \
                             "changes";                                                           \
     } while (0)
+
+// ---- Runs that end in boxes, and requests that must not be answered ----
+// Answers the program's message boxes as they come, until it takes requests again (or has
+// ended): their texts in order. A box's own message loop answers a request as busy, so "not
+// busy" means the run is over and no box of it is still to come.
+std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms = 60000);
+// Skips the current test in the extra Windows-version sessions (KAVREL_SKIP_LONG_TIMER_TESTS
+// set), saying `why`: for tests whose outcome the reported system does not change.
+#define SKIP_IN_EXTRA_SESSIONS(why)                                                              \
+    do {                                                                                         \
+        if (getenv("KAVREL_SKIP_LONG_TIMER_TESTS"))                                              \
+            GTEST_SKIP() << "runs in the default session only: " << why;                         \
+    } while (0)
