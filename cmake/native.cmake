@@ -68,8 +68,8 @@ if(KAVREL_WIN32)
             ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
   set_tests_properties(module_tests PROPERTIES TIMEOUT 1200)
   # The same tests again on the Windows 95 family and on NT 4.0, as Wine reports them. The long
-  # timer test and the leak loops run in the default session only (they skip themselves in
-  # these, saying so).
+  # timer test, the soak and the leak loops run in the default session only (they skip
+  # themselves in these, saying so).
   foreach(version win98 nt40)
     add_test(NAME system_tests_${version}
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --test
@@ -78,9 +78,9 @@ if(KAVREL_WIN32)
       COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --version ${version} --shell
               ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR})
     set_tests_properties(system_tests_${version} PROPERTIES TIMEOUT 2400 COST 250
-                         ENVIRONMENT KAVREL_SKIP_LONG_TIMER_TESTS=1)
+                         ENVIRONMENT KAVREL_EXTRA_SESSION=1)
     set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 1200 COST 50
-                         ENVIRONMENT KAVREL_SKIP_LEAK_LOOPS=1)
+                         ENVIRONMENT KAVREL_EXTRA_SESSION=1)
   endforeach()
   # The sessions may run side by side (ctest -j): each has its own prefix and display, and the
   # tests that print hold the PDF folder's lock while they do. The longest start first.

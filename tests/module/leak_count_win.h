@@ -30,12 +30,7 @@ std::string resource_growth(const ResourceCounts& before, const ResourceCounts& 
 // All counts in one line, for the log.
 std::string describe(const ResourceCounts& c);
 
-// Skips the current test in the extra Windows-version sessions (KAVREL_SKIP_LEAK_LOOPS set): a
-// leak loop's counts are those of Wine's tables and heaps, the same whatever version it
-// reports, and the loops are long.
-#define SKIP_LEAK_LOOP_IN_EXTRA_SESSIONS()                                                       \
-    do {                                                                                         \
-        if (getenv("KAVREL_SKIP_LEAK_LOOPS"))                                                    \
-            GTEST_SKIP() << "a leak loop, run in the default session only: what it counts "      \
-                            "does not change with the Windows version Wine reports";             \
-    } while (0)
+// Why a leak loop runs in the default session only.
+#define LEAK_LOOP_SESSIONS                                                                       \
+    "a leak loop's counts are those of Wine's tables and heaps, the same whatever version it "  \
+    "reports, and the loops are long"

@@ -28,7 +28,7 @@
 // The counts see what they count: each moves by the objects left on purpose, and comes back.
 TEST(LeakCounts, SeeWhatIsLeftOnPurpose)
 {
-    SKIP_LEAK_LOOP_IN_EXTRA_SESSIONS();
+    SKIP_IN_EXTRA_SESSIONS(LEAK_LOOP_SESSIONS);
     DWORD start = GetTickCount();
     ResourceCounts before = count_resources();
     DWORD took = GetTickCount() - start;
@@ -217,7 +217,7 @@ class Leaks : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SKIP_LEAK_LOOP_IN_EXTRA_SESSIONS();
+        SKIP_IN_EXTRA_SESSIONS(LEAK_LOOP_SESSIONS);
         reset_settings(settings);
         repair_loaded_settings(settings);
         settings.high_speed_scan = 1;  // the stand-in window stays where it is

@@ -16,6 +16,9 @@ namespace {
 
 #define AT(field) offsetof(SettingsRecord, field)
 
+// The program's step between the selection's moves (its timers of 100 ms).
+constexpr DWORD AREA_STEP_MS = 100;
+
 void mouse(DWORD flags, int x = 0, int y = 0)
 {
     INPUT in{};
@@ -30,8 +33,19 @@ void mouse(DWORD flags, int x = 0, int y = 0)
     pause_ms(40);
 }
 
+// Whether the program has answered a request posted now: it has then taken what the window
+// system gave it before.
+bool taken_by_now(const Kavrel& k)
+{
+    RemoteClient client;
+    HWND main = k.main_window();
+    return main && client.ask(main, 950) >= 0;
+}
+
 // Moves the pointer and waits until the window system has it there, as a hand would rest before
-// pressing; a press right after a move may otherwise be taken where the pointer was.
+// pressing; a press right after a move may otherwise be taken where the pointer was. (The
+// position read back right is not enough: without the rest, a press was seen taken at the
+// pointer's earlier place.)
 void move_to(int x, int y)
 {
     mouse(MOUSEEVENTF_MOVE, x, y);
@@ -59,7 +73,7 @@ HWND wait_area_window(int timeout_ms = 10000)
         HWND hwnd = FindWindowA("MOUSEWIN", NULL);
         if (hwnd && IsWindowVisible(hwnd))
             return hwnd;
-        pause_ms(50);
+        Sleep(50);
     } while (GetTickCount() - start < (DWORD)timeout_ms);
     return NULL;
 }
@@ -74,7 +88,9 @@ HWND start_selection(const Kavrel& k)
     if (!wait_gone(dlg))
         return NULL;
     HWND area = wait_area_window();
-    pause_ms(300);
+    // Shown, and its thread back in its message loop: it takes the pointer from now on.
+    if (area && !taken_by_now(k))
+        return NULL;
     return area;
 }
 
@@ -136,13 +152,17 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     ASSERT_TRUE(wait_gone(box));
     area = wait_area_window();
     ASSERT_TRUE(area) << "No did not start the selection again";
-    pause_ms(300);
+    ASSERT_TRUE(taken_by_now(k));
 
     move_to(400, 300);
     mouse(MOUSEEVENTF_RIGHTDOWN);
     mouse(MOUSEEVENTF_RIGHTUP);
     EXPECT_TRUE(wait_gone(area));
-    pause_ms(1000);
+    // The selection's end goes on one timer step after the window: past two steps, and with the
+    // program answering after them, a question it asked would be up.
+    for (DWORD gone = GetTickCount(); GetTickCount() - gone < 2 * AREA_STEP_MS;)
+        Sleep(10);
+    ASSERT_TRUE(taken_by_now(k));
     EXPECT_FALSE(wait_dialog_titled(k, "範囲指定確認", 0)) << "a right click asks nothing";
     Bytes ini = read_settings(dir);
     EXPECT_EQ(ini, saved);

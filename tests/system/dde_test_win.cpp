@@ -19,7 +19,6 @@ namespace {
 
 constexpr int OUTPUT_TIMEOUT_MS = 20000;
 constexpr int REPLY_TIMEOUT_MS = 5000;
-constexpr int NOTHING_HAPPENS_MS = 1500;
 const char SERVER_CLASS[] = "KAVREL-DUX.DDESERVER";
 const char SET_UP_PRINTER[] = "プリンタの設定をしてください";
 
@@ -266,11 +265,18 @@ KvreqRun run_kvreq(const std::string& dir, const std::string& args)
     return run;
 }
 
-// Answers whatever message boxes are up, so the program can be closed.
-void dismiss_boxes(const Kavrel& k)
+// Whether the program answers request `code` from a window of its own. A request of this
+// test's other window, posted after it, is answered after it: any answer to `code` has come
+// by the time that one has.
+bool answers(HWND main, long code)
 {
-    while (HWND box = k.message_box(300))
-        press_ok(box);
+    RemoteClient asked, after;
+    MSG stale;
+    while (PeekMessageA(&stale, asked.own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE)) {
+    }
+    PostMessageA(main, UM_REMOTE_REQUEST, (WPARAM)asked.own, code);
+    EXPECT_GE(after.ask(main, 950), 0) << "no answer to a request that asks for nothing";
+    return PeekMessageA(&stale, asked.own, UM_REMOTE_REQUEST, UM_REMOTE_REQUEST, PM_REMOVE);
 }
 
 
@@ -281,7 +287,7 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
     std::string dir = fresh_work_dir("dde-execute");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
     RemoteClient remote;
     DdeClient client;
@@ -289,7 +295,7 @@ TEST(DdeServer, ExecuteIsAcknowledgedByItsTextAndACopyFollows)
 
     expect_refused(client.execute("[printallscreen]"), false);
     expect_refused(client.execute("PRINTALLSCREEN [PRINTACTIVE]"), false);
-    pump_messages(NOTHING_HAPPENS_MS);
+    ASSERT_TRUE(k.idle());
     EXPECT_FALSE(file_exists(out_bmp(dir))) << "a refused command copied";
 
     expect_accepted(client.execute("[Open(\"x\")][PRINTALLSCREEN][Close]"));
@@ -319,7 +325,7 @@ TEST(DdeServer, ExitAfterOutputEndsTheProgramAfterACopyItAskedFor)
     put_i32(ini, offsetof(SettingsRecord, exit_after_print), 1);
     write_file(ini_path(dir), ini);
     Kavrel k(dir);
-    ASSERT_TRUE(k.main_window());
+    ASSERT_TRUE(k.ready());
     DdeClient client;
     ASSERT_TRUE(client.connect());
     expect_accepted(client.execute("[PRINTALLSCREEN]"));
@@ -334,7 +340,7 @@ TEST(DdeServer, OneConversationAtATimeOnItsOwnChildWindow)
     std::string dir = fresh_work_dir("dde-conversations");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
 
     DdeClient wrong_topic;
@@ -375,7 +381,7 @@ TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
     std::string dir = fresh_work_dir("dde-raw");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
     RemoteClient remote;
 
@@ -395,7 +401,7 @@ TEST(DdeServer, RawProtocolWildcardsExactBlocksAndAVanishedClient)
     DeleteFileA(out_bmp(dir).c_str());
     // The block ends one byte short of the command: what lies beyond it is not read.
     EXPECT_EQ(raw.execute(exact, strlen(exact) - 1), 1);
-    pump_messages(NOTHING_HAPPENS_MS);
+    ASSERT_TRUE(k.idle());
     EXPECT_FALSE(file_exists(out_bmp(dir)));
     EXPECT_TRUE(raw.terminate()) << "terminate not answered";
 
@@ -415,14 +421,15 @@ TEST(RemoteRequest, CodesOfTheRangeAreAnsweredAndTheCopyCodesCopy)
     std::string dir = fresh_work_dir("remote-request");
     write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
     RemoteClient remote;
 
     EXPECT_EQ(remote.ask(main, 950), REPLY_ACCEPTED);
     EXPECT_EQ(remote.replied_by, main);
-    EXPECT_EQ(remote.ask(main, 5, NOTHING_HAPPENS_MS), -1) << "a code outside 900 to 999";
-    EXPECT_EQ(remote.ask(main, 1000, NOTHING_HAPPENS_MS), -1);
+    EXPECT_FALSE(answers(main, 5)) << "a code outside 900 to 999";
+    EXPECT_FALSE(answers(main, 1000));
+    ASSERT_TRUE(k.idle());
     EXPECT_FALSE(file_exists(out_bmp(dir))) << "a code that asks for nothing copied";
 
     EXPECT_EQ(remote.ask(main, REQ_FULL_SCREEN), REPLY_ACCEPTED);
@@ -466,7 +473,7 @@ TEST(Kvreq, ReportsAcceptedAndBusyInWordsAndExitCode)
     std::string dir = fresh_work_dir("kvreq");
     write_file(ini_path(dir), default_settings_file());
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
     RemoteClient remote;
 
@@ -488,7 +495,13 @@ TEST(Kvreq, ReportsAcceptedAndBusyInWordsAndExitCode)
     KvreqRun by_message = run_kvreq(dir, "--remote active");
     EXPECT_EQ(by_message.exit_code, 0u);
     EXPECT_NE(by_message.output.find("accepted"), std::string::npos) << by_message.output;
-    EXPECT_TRUE(k.message_box()) << "the request by message did not reach the copy";
-    dismiss_boxes(k);
+    HWND second = k.message_box();
+    EXPECT_TRUE(second) << "the request by message did not reach the copy";
+    if (second) {
+        EXPECT_EQ(box_text(second), SET_UP_PRINTER);
+        press_ok(second);
+    }
+    ASSERT_TRUE(k.idle()) << "the copy did not end";
+    EXPECT_FALSE(k.message_box(0)) << "a box too many";
     EXPECT_TRUE(k.close());
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ids.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
 #include "tests/system/outside_win.h"
@@ -70,9 +71,8 @@ TEST(Drop, FilesAreOutputInTurnAndAFileThatIsNoBitmapIsSkipped)
         write_file(files[i], images.back());
     }
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
 
     ASSERT_EQ(drop_files(main, files, dir), "finished");
     {
@@ -94,7 +94,7 @@ TEST(Drop, FilesAreOutputInTurnAndAFileThatIsNoBitmapIsSkipped)
         SCOPED_TRACE("output " + std::to_string(n));
         expect_same_image(wait_for_bmp(numbered_output(dir, n), OUTPUT_TIMEOUT_MS), images[n]);
     }
-    pump_messages(2000);
+    ASSERT_TRUE(k.idle()) << "the run did not end";
     EXPECT_FALSE(file_exists(numbered_output(dir, 4))) << "an output too many";
     HWND second = k.message_box(0);
     EXPECT_FALSE(second) << "a second box: " << (second ? box_text(second) : "");
@@ -119,16 +119,16 @@ TEST(Drop, CancelKeyStopsTheRestOfARunAndTheNextDropIsOutput)
     write_file(small, small_image);
     std::set<std::string> pdfs = printed_pdfs();
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
 
     ASSERT_EQ(drop_files(main, files, dir), "finished");
     ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u)
         << "the run did not begin";
     press_keys({VK_MENU, 'P'});
-    // Long enough for the whole run to have come out, had it gone on.
-    pump_messages(8000);
+    // Taking requests again, the program has ended the run, cancelled or not: a run that went
+    // on would have output all its files by now.
+    ASSERT_TRUE(k.idle(120000)) << "the run did not end";
     int outputs = count_numbered_outputs(dir);
     EXPECT_GE(outputs, 1);
     EXPECT_LT(outputs, FILES) << "the cancel key did not stop the run";
@@ -138,7 +138,7 @@ TEST(Drop, CancelKeyStopsTheRestOfARunAndTheNextDropIsOutput)
     ASSERT_EQ(drop_files(main, {small}, dir), "finished");
     expect_same_image(wait_for_bmp(numbered_output(dir, outputs), OUTPUT_TIMEOUT_MS),
                       small_image);
-    pump_messages(3000);
+    ASSERT_TRUE(k.idle(60000)) << "the drop's run did not end";
     EXPECT_EQ(count_numbered_outputs(dir), outputs + 1) << "the cancelled run went on";
 
     // Every output reached the printer too.
@@ -171,6 +171,24 @@ std::vector<std::string> box_texts(const Kavrel& k)
     return texts;
 }
 
+// Whether the program has answered a request posted now, busy or not: it has then taken what
+// came before it, a drop the drag source has seen finished among them (Wine posts
+// WM_DROPFILES before it tells the source), even while one of its boxes runs the loop.
+bool taken_by_now(HWND main)
+{
+    RemoteClient client;
+    return client.ask(main, 950) >= 0;
+}
+
+// Returns once the program's wait after a run ended at `ended` has run out (RELEASE_BUSY_MS,
+// doubled for the time between the end and its timer's start): what that wait would let in,
+// had it not been stopped, it lets in from then on.
+void until_released_busy_would_have(DWORD ended)
+{
+    while (GetTickCount() - ended < 2 * RELEASE_BUSY_MS)
+        pump_messages(20);
+}
+
 // Which of `inputs` the output file shows, or -1 for none of them.
 int which_input(const Bytes& out, const std::vector<Bytes>& inputs)
 {
@@ -189,23 +207,6 @@ int which_input(const Bytes& out, const std::vector<Bytes>& inputs)
             return (int)n;
     }
     return -1;
-}
-
-// Waits until no new numbered output has come for `quiet_ms`; how many there are then.
-int settled_outputs(const std::string& dir, int quiet_ms, int timeout_ms = 90000)
-{
-    DWORD start = GetTickCount(), last_change = start;
-    int seen = count_numbered_outputs(dir);
-    while (GetTickCount() - last_change < (DWORD)quiet_ms &&
-           GetTickCount() - start < (DWORD)timeout_ms) {
-        pump_messages(200);
-        int now = count_numbered_outputs(dir);
-        if (now != seen) {
-            seen = now;
-            last_change = GetTickCount();
-        }
-    }
-    return seen;
 }
 
 }  // namespace
@@ -237,29 +238,22 @@ TEST(Drop, NewDropReplacesARunningOneWithEveryFileOutputOnce)
     }
     // inputs: F1 S1 F3 S3 F4 S4
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
 
     ASSERT_EQ(drop_files(main, first, dir), "finished");
     HWND first_box = k.message_box();
     ASSERT_TRUE(first_box) << "no box for the first drop's file that is no bitmap";
     ASSERT_EQ(drop_files(main, second, dir), "finished");
-    pump_messages(2000);
+    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
     press_ok(first_box);
-    wait_gone(first_box);
+    ASSERT_TRUE(wait_gone(first_box));
     // Any other box is the second drop's, for its file that is no bitmap.
-    for (int round = 0; round < 4; round++) {
-        pump_messages(1000);
-        for (HWND box : boxes_of(k)) {
-            EXPECT_EQ(box_text(box).rfind("このファイルはビットマップファイルではありません\n", 0),
-                      0u)
-                << box_text(box);
-            press_ok(box);
-            wait_gone(box);
-        }
-    }
-    int outputs = settled_outputs(dir, 3000);
+    std::vector<std::string> later = answer_boxes_until_idle(k);
+    for (const std::string& text : later)
+        EXPECT_EQ(text.rfind("このファイルはビットマップファイルではありません\n", 0), 0u) << text;
+    ASSERT_TRUE(k.idle()) << "the runs did not end";
+    int outputs = count_numbered_outputs(dir);
     EXPECT_TRUE(box_texts(k).empty());
 
     const char* names[] = {"F1", "S1", "F3", "S3", "F4", "S4"};
@@ -286,9 +280,8 @@ TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
     std::string out = dir + "\\OUT.BMP";
     write_file(out, Bytes{'x'});
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
 
     // Held without sharing, the output file stops the copy's file step in a box: the copy is
     // then under way, with the program taking messages.
@@ -304,7 +297,8 @@ TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
 
     // The file is free now: a drop that was taken would be written at once.
     ASSERT_EQ(drop_files(main, {dropped}, dir), "finished");
-    pump_messages(2000);
+    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
+    // A drop taken would be on its way now, and out before the copy has ended (checked below).
     EXPECT_FALSE(file_exists(out)) << "the drop was output during the copy";
     std::vector<std::string> texts = box_texts(k);
     EXPECT_EQ(texts.size(), 1u) << "boxes of the drop";
@@ -315,7 +309,7 @@ TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
     ASSERT_TRUE(box);
     EXPECT_EQ(box_text(box), "ファイル出力できませんでした");
     press_ok(box);
-    pump_messages(2000);
+    ASSERT_TRUE(k.idle()) << "the copy did not end";
     EXPECT_FALSE(file_exists(out)) << "something was output after the copy";
     EXPECT_TRUE(box_texts(k).empty());
 
@@ -337,9 +331,8 @@ TEST(Drop, DropRightAfterACopyKeepsCopiesOutUntilItsEnd)
     const char text[] = "no picture\r\n";
     write_file(text_file, Bytes(text, text + sizeof text - 1));
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
 
     std::string trigger = dir + "\\let-go";
     std::string drop = start_drop(main, {text_file}, dir, trigger);
@@ -352,27 +345,32 @@ TEST(Drop, DropRightAfterACopyKeepsCopiesOutUntilItsEnd)
     press_keys({VK_SNAPSHOT});
     ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u)
         << "the copy did not come out";
+    DWORD copy_done = GetTickCount();
     write_file(trigger, Bytes{'1'});
     ASSERT_EQ(finish_drop(drop), "finished");
     HWND box = k.message_box();
     ASSERT_TRUE(box) << "the drop was not taken";
     EXPECT_EQ(box_text(box).rfind("このファイルはビットマップファイルではありません\n", 0), 0u)
         << box_text(box);
-    // Well past the copy's 500 ms, with the drop still in hand.
-    pump_messages(1500);
+    // Past the copy's wait, with the drop still in hand: a copy let in now is a full-screen one.
+    until_released_busy_would_have(copy_done);
     press_keys({VK_SNAPSHOT});
-    pump_messages(3000);
-    EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "a copy was taken during the drop";
-    // The cancel key inside the box ends the drop, but the file in hand is still being done.
+    // The cancel key inside the box ends the drop, but the file in hand is still being done: a
+    // release it started would have run out before the active-window copy is asked for.
     press_keys({VK_MENU, 'P'});
-    pump_messages(1500);
-    press_keys({VK_SNAPSHOT});
-    pump_messages(3000);
-    EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "a copy was taken after the cancel";
+    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
+    until_released_busy_would_have(GetTickCount());
+    press_keys({VK_MENU, VK_SNAPSHOT});
 
+    // A copy let in would have been output by the time the drop has ended and the program
+    // takes requests again.
     press_ok(box);
-    wait_gone(box);
-    pump_messages(1500);
+    ASSERT_TRUE(wait_gone(box));
+    ASSERT_TRUE(k.idle()) << "the drop did not end";
+    Bytes let_in = read_file(numbered_output(dir, 1));
+    EXPECT_LT(let_in.size(), 54u) << (i32_at(let_in, 18) == GetSystemMetrics(SM_CXSCREEN)
+                                          ? "a copy was taken during the drop"
+                                          : "a copy was taken after the cancel");
     EXPECT_TRUE(box_texts(k).empty());
     press_keys({VK_SNAPSHOT});
     EXPECT_GE(wait_for_bmp(numbered_output(dir, 1), OUTPUT_TIMEOUT_MS).size(), 54u)

@@ -676,4 +676,39 @@ bool wine_cannot_print_here()
 bool pdf_complete(const std::string& path)
 {
     return pdf_finished(path);
+
+// ---- Runs that end in boxes, and requests that must not be answered ----
+
+static HWND first_message_box(DWORD pid)
+{
+    for (HWND hwnd : windows_of(pid, "#32770", true))
+        if (GetDlgItem(hwnd, 0xFFFF))
+            return hwnd;
+    return NULL;
+}
+
+std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms)
+{
+    std::vector<std::string> texts;
+    if (!k.pi.hProcess)
+        return texts;
+    HWND main = wait_window(k.pi.dwProcessId, APP_TITLE, false, timeout_ms);
+    RemoteClient client;
+    DWORD start = GetTickCount();
+    while (main && GetTickCount() - start < (DWORD)timeout_ms) {
+        if (HWND box = first_message_box(k.pi.dwProcessId)) {
+            texts.push_back(box_text(box));
+            press_ok(box);
+            for (DWORD t = GetTickCount(); IsWindow(box) && IsWindowVisible(box) &&
+                                           GetTickCount() - t < (DWORD)BOX_TIMEOUT_MS;)
+                Sleep(20);
+            continue;
+        }
+        if (WaitForSingleObject(k.pi.hProcess, 0) == WAIT_OBJECT_0)
+            break;
+        if (client.ask(main, 950, 1000) == REPLY_ACCEPTED)
+            break;
+        Sleep(20);
+    }
+    return texts;
 }

@@ -155,15 +155,19 @@ bool wine_cannot_print_here();
                             "(PrintDlgA PD_RETURNDEFAULT crashes in comdlg32; EndDoc fails, "    \
                             "error 1157): this test needs a printed page";                       \
     } while (0)
-// Skips the current test in the extra Windows-version sessions (KAVREL_SKIP_LONG_TIMER_TESTS
-// set): for tests that only wait for the program's timers, nothing in which differs by system.
-#define SKIP_LONG_TIMER_TEST_IN_EXTRA_SESSIONS()                                                 \
-    do {                                                                                         \
-        if (getenv("KAVREL_SKIP_LONG_TIMER_TESTS"))                                              \
-            GTEST_SKIP() << "a long timer test, run in the default session only: it waits for "  \
-                            "SetTimer ticks and the local time, nothing the system version "     \
-                            "changes";                                                           \
-    } while (0)
 
 // Whether the PDF at `path` is written to its end (cups-pdf writes it in pieces).
 bool pdf_complete(const std::string& path);
+
+// ---- Runs that end in boxes, and requests that must not be answered ----
+// Answers the program's message boxes as they come, until it takes requests again (or has
+// ended): their texts in order. A box's own message loop answers a request as busy, so "not
+// busy" means the run is over and no box of it is still to come.
+std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms = 60000);
+// Skips the current test in the extra Windows-version sessions (KAVREL_EXTRA_SESSION set),
+// saying `why`: for long tests whose outcome the system Wine reports does not change.
+#define SKIP_IN_EXTRA_SESSIONS(why)                                                              \
+    do {                                                                                         \
+        if (getenv("KAVREL_EXTRA_SESSION"))                                                      \
+            GTEST_SKIP() << "runs in the default session only: " << why;                         \
+    } while (0)

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "settings/settings.h"
-#include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
 #include "tests/system/outside_win.h"
 
@@ -27,36 +26,19 @@ std::string out_bmp(const std::string& dir)
     return dir + "\\OUT.BMP";
 }
 
-// Answers the boxes that come up one after another until none follows within `quiet_ms`:
-// their texts in order.
-std::vector<std::string> answer_boxes(const Kavrel& k, int first_ms = BOX_TIMEOUT_MS,
-                                      int quiet_ms = 1500)
-{
-    std::vector<std::string> texts;
-    for (int wait = first_ms;; wait = quiet_ms) {
-        HWND box = open_message_box(k, wait);
-        if (!box)
-            return texts;
-        texts.push_back(box_text(box));
-        press_ok(box);
-        wait_gone(box);
-    }
-}
-
 bool starts_with(const std::string& text, const std::string& head)
 {
     return text.rfind(head, 0) == 0;
 }
 
-// A started program on `ini`, its main window shown and settled.
+// A started program on `ini`, taking requests.
 struct Started {
     std::string dir;
     Kavrel k;
     HWND main;
     Started(const std::string& d, const Bytes& ini)
-        : dir(d), k((write_file(ini_path(dir), ini), dir)), main(k.main_window())
+        : dir(d), k((write_file(ini_path(dir), ini), dir)), main(k.ready())
     {
-        pump_messages(1000);
     }
 };
 
@@ -76,14 +58,13 @@ TEST(CaptureFailure, ClipboardHeldByAnotherProgramIsMinusTwoWithItsMessageAndBus
                                GetModuleHandleA(NULL), NULL);
     ASSERT_TRUE(OpenClipboard(own));
     press_keys({VK_SNAPSHOT});
-    std::vector<std::string> boxes = answer_boxes(s.k);
+    std::vector<std::string> boxes = answer_boxes_until_idle(s.k);
     CloseClipboard();
     DestroyWindow(own);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(starts_with(boxes[0], std::string(CAPTURE_FAILED) + "OPEN CLIP(ERR=")) << boxes[0];
     EXPECT_EQ(boxes[1], CLIPBOARD_UNUSABLE);
     EXPECT_FALSE(file_exists(out_bmp(dir)));
-    pump_messages(1000);
     press_keys({VK_SNAPSHOT});
     EXPECT_GE(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS).size(), 54u) << "still busy";
     EXPECT_FALSE(s.k.message_box(0));
@@ -100,7 +81,7 @@ TEST(CaptureFailure, AnAreaThatCannotBeMadeIsMinusThreeWithItsMessageAndBusyIsRe
     Started s(dir, ini);
     ASSERT_TRUE(s.main);
     press_keys({VK_SNAPSHOT});
-    std::vector<std::string> boxes = answer_boxes(s.k);
+    std::vector<std::string> boxes = answer_boxes_until_idle(s.k);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_TRUE(starts_with(boxes[0], std::string(CAPTURE_FAILED) + "CREATE CB BM(ERR="))
         << boxes[0];
@@ -108,7 +89,6 @@ TEST(CaptureFailure, AnAreaThatCannotBeMadeIsMinusThreeWithItsMessageAndBusyIsRe
     EXPECT_FALSE(file_exists(out_bmp(dir)));
     // Every copy reads the file again: with the area mended the next one goes through.
     write_file(ini_path(dir), file_output(dir));
-    pump_messages(1000);
     press_keys({VK_SNAPSHOT});
     Bytes bmp = wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "still busy";
@@ -125,7 +105,7 @@ TEST(OutputRoad, FileOnlyNeedsNoStoredPrinter)
     ASSERT_TRUE(s.main);
     press_keys({VK_SNAPSHOT});
     EXPECT_GE(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS).size(), 54u);
-    EXPECT_EQ(answer_boxes(s.k, 1000), std::vector<std::string>{});
+    EXPECT_EQ(answer_boxes_until_idle(s.k), std::vector<std::string>{});
     EXPECT_TRUE(s.k.close());
 }
 
@@ -138,7 +118,7 @@ TEST(OutputRoad, AFileThatCannotBeWrittenIsReportedAndThePageStillPrints)
     Started s(dir, ini);
     ASSERT_TRUE(s.main);
     press_keys({VK_SNAPSHOT});
-    std::vector<std::string> boxes = answer_boxes(s.k);
+    std::vector<std::string> boxes = answer_boxes_until_idle(s.k);
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back(), "ファイル出力できませんでした");
     std::string pdf = wait_for_new_pdf(pdfs, 60000);
@@ -177,7 +157,7 @@ TEST(ExitAfterOutput, AFailedPrintEndsTheProgramAfterItsBox)
     Started s(dir, ini);
     ASSERT_TRUE(s.main);
     press_keys({VK_SNAPSHOT});
-    std::vector<std::string> boxes = answer_boxes(s.k);
+    std::vector<std::string> boxes = answer_boxes_until_idle(s.k);
     ASSERT_FALSE(boxes.empty()) << "the failed print was not reported";
     EXPECT_TRUE(starts_with(boxes[0], "印刷準備に失敗しました\nCREATE DC(ERR=")) << boxes[0];
     DWORD code = 1;

@@ -61,7 +61,10 @@ struct Figures {
 
 Figures figures_of(const Kavrel& k)
 {
-    pump_messages(300);
+    // The program has ended all it was asked (the last conversation's end among it), and this
+    // thread has taken what came back.
+    EXPECT_TRUE(k.idle());
+    pump_messages(0);
     return {kernel_handles_of(k.pi.dwProcessId), committed_of(k.pi.hProcess), free_user_slots()};
 }
 
@@ -98,10 +101,15 @@ bool dde_copy(DWORD instance)
 
 TEST(Soak, HandlesMemoryAndUserObjectsSettleOverCopiesDdeRequestsAndDrops)
 {
+    SKIP_IN_EXTRA_SESSIONS("its figures are the program's own and the session's, whatever system "
+                           "Wine reports");
     const int rounds = env_number("KAVREL_SOAK_ROUNDS", 3);
     const int per_round = env_number("KAVREL_SOAK_PER_ROUND", 5);
     const bool print = env_number("KAVREL_SOAK_PRINT", 0) == 1;
-    std::set<std::string> pdfs = printed_pdfs();
+    // Only a run that prints owns the PDF folder (and waits for it).
+    std::set<std::string> pdfs;
+    if (print)
+        pdfs = printed_pdfs();
     std::string dir = fresh_work_dir("soak");
     // Numbered files (and pages), the high-speed option.
     Bytes ini = output_settings(dir, print ? 2 : 1, 1, 1);
@@ -116,9 +124,8 @@ TEST(Soak, HandlesMemoryAndUserObjectsSettleOverCopiesDdeRequestsAndDrops)
     write_file(ini_path(dir), ini);
 
     Kavrel k(dir);
-    HWND main = k.main_window();
+    HWND main = k.ready();
     ASSERT_TRUE(main);
-    pump_messages(1000);
     DWORD dde = 0;
     ASSERT_EQ(DdeInitializeA(&dde, ignore_dde, APPCMD_CLIENTONLY, 0), (UINT)DMLERR_NO_ERROR);
 
