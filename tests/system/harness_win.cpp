@@ -676,6 +676,7 @@ bool wine_cannot_print_here()
 bool pdf_complete(const std::string& path)
 {
     return pdf_finished(path);
+}
 
 // ---- Runs that end in boxes, and requests that must not be answered ----
 
