@@ -126,16 +126,11 @@ void pump_messages(int ms);
 // A Linux folder named by an environment variable, as a Windows path ("" when unset).
 std::string env_dir_as_windows(const char* variable);
 
-// The PDF files the CUPS PDF printer has left so far (KAVREL_PDF_DIR). The folder is shared by
-// the Wine sessions that run at once, so the first call also takes the lock file KAVREL_PDF_LOCK
-// names (waiting while another session holds it): a test that looks for "the new PDF" owns the
-// folder until release_pdf_lock(), which the test programs call at the end of every test.
+// The PDF files the session's printer has left so far (KAVREL_PDF_DIR). The folder is the
+// session's own, and a PDF appears in it only once finished (moved in whole).
 std::set<std::string> printed_pdfs();
-void release_pdf_lock();
-// Whether this process holds that lock now.
-bool holds_pdf_lock();
 
-// Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
+// Waits for a PDF that is not in `before`: its Windows path, or "" after `ms`.
 std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
 
 // A popup of the test's own in one colour, topmost and in front: the active window of a copy.
@@ -164,3 +159,6 @@ bool wine_cannot_print_here();
                             "SetTimer ticks and the local time, nothing the system version "     \
                             "changes";                                                           \
     } while (0)
+
+// The session's PDF printer, the default printer Wine sees (KAVREL_PRINTER; "" when unset).
+std::string session_printer();
