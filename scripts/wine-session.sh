@@ -87,7 +87,7 @@ start_cups() {
     exec 4>/tmp/kavrel-cups.lock
     flock 4
     if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-        step "starting the CUPS scheduler" cupsd
+        step "starting the CUPS scheduler" cupsd 4>&-
         for _ in $(seq 100); do
             lpstat -r 2>/dev/null | grep -q 'is running' && break
             sleep 0.2
@@ -167,7 +167,8 @@ make_template() {
 # Copies the template to $1, making the template first when there is none.
 copy_template() {
     local key template
-    key=$( { wine --version; echo "${WINEARCH:-}"; declare -f make_template; } |
+    key=$( { wine --version; cat "$session/bin/wineboot"; echo "${WINEARCH:-} $WINEDLLOVERRIDES"
+             declare -f make_template; } |
            sha256sum | cut -c1-16)
     template=$template_root/$key
     if [ ! -d "$template" ]; then
@@ -177,7 +178,9 @@ copy_template() {
         if [ ! -d "$template" ]; then
             # What a killed maker left: only the holder of the lock makes one.
             rm -rf "$template".making.*
-            make_template "$template.making.$$"
+            # (The lock stays this shell's: Wine's server, which outlives wineboot, must not
+            # hold it.)
+            make_template "$template.making.$$" 5>&-
             mv -T "$template.making.$$" "$template"
         fi
         flock -u 5
