@@ -279,6 +279,8 @@ case "$mode" in
 --run)
     dir=${1:?a working folder}
     exe=${2:?an EXE to run}
+    # It runs from the working folder: a relative path would no longer name it.
+    exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
     export WINEPREFIX=${KAVREL_WINEPREFIX:-$(dirname "$exe")/wineprefix}
     if [ -z "${DISPLAY:-}" ]; then
         start_xvfb
