@@ -73,12 +73,15 @@ start_xvfb() {
     export DISPLAY
 }
 
-# The sessions' printers are named after the session's process: kavrel-PID.
+# The sessions' printers are named after the session's process: kavrel-PID. Their cups-pdf
+# settings live in /etc/cups, written as root (through sudo for a user).
 session_printer_pattern='^kavrel-[0-9]+$'
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 remove_printer() {
     lpadmin -x "$1" 2>/dev/null || true
-    rm -f "/etc/cups/cups-pdf-$1.conf"
+    "${as_root[@]}" rm -f "/etc/cups/cups-pdf-$1.conf"
 }
 
 start_cups() {
@@ -126,7 +129,9 @@ EOF
           echo "Out $session/pdf-writing"
           echo "PostProcessing $session/pdf-done"
           echo "Log $session/printer-log"
-        } >"/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
+        } >"$session/printer.conf"
+        step "writing the session's printer settings" "${as_root[@]}" \
+            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
         step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
             -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
             -L "$session"
@@ -167,7 +172,12 @@ make_template() {
 # Copies the template to $1, making the template first when there is none.
 copy_template() {
     local key template
+    # Wine updates a prefix (rewriting its modules in place) when its wine.inf is newer than
+    # the prefix: that file's time is part of the template's name too.
     key=$( { wine --version; cat "$session/bin/wineboot"; echo "${WINEARCH:-} $WINEDLLOVERRIDES"
+             stat -c '%n %Y' /usr/share/wine/wine.inf /usr/local/share/wine/wine.inf \
+                 "$(dirname "$(readlink -f "$(command -v wine)")")/../share/wine/wine.inf" \
+                 2>/dev/null || true
              declare -f make_template; } |
            sha256sum | cut -c1-16)
     template=$template_root/$key
@@ -178,6 +188,11 @@ copy_template() {
         if [ ! -d "$template" ]; then
             # What a killed maker left: only the holder of the lock makes one.
             rm -rf "$template".making.*
+            # Templates no session has used for two weeks (older scripts, another Wine) go.
+            local old
+            while IFS= read -r -d '' old; do
+                [ "$old" = "$template.lock" ] || rm -rf "${old%.lock}" "${old%.lock}".making.* "$old"
+            done < <(find "$template_root" -maxdepth 1 -name '*.lock' -mtime +14 -print0)
             # (The lock stays this shell's: Wine's server, which outlives wineboot, must not
             # hold it.)
             make_template "$template.making.$$" 5>&-
@@ -186,6 +201,7 @@ copy_template() {
         flock -u 5
         exec 5>&-
     fi
+    touch "$template.lock"
     # The prefix is mostly Wine's own modules (over a gigabyte), which nothing in a session
     # writes to: those are hard links to the template's. Everything else (the registry, .ini
     # files, the rest of drive_c) is the session's own copy.
