@@ -12,6 +12,8 @@
 # the prefix reports: win98 (the Windows 95 family), nt40, or default (Wine's own, a modern
 # NT). It is passed on to the programs of the session as KAVREL_WINDOWS_VERSION.
 # KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
+# The prefixes are copies of a template made once (KAVREL_WINE_TEMPLATES names its folder,
+# by default ~/.cache/kavrel/wine-templates).
 set -euo pipefail
 
 usage="usage: wine-session.sh [--version win98|nt40|default] --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]"
@@ -36,13 +38,14 @@ KAVREL_XDND_DROP="$(dirname "$here")/tests/xdnd_drop.py"
 export KAVREL_XDND_DROP
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=""
+own_printer=""
 
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
     fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    [ "${KAVREL_PRINTER:-PDF}" = PDF ] || remove_printer "$KAVREL_PRINTER"
+    if [ -n "$own_printer" ]; then remove_printer "$own_printer"; fi
     if [ "$mode" = --run ]; then rm -rf "${session:?}/x" "${session:?}/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
@@ -101,7 +104,7 @@ start_cups() {
     local name
     # A killed session left its printer: gone with it.
     for name in $(lpstat -e 2>/dev/null | grep -E "$session_printer_pattern" || true); do
-        kill -0 "${name#kavrel-}" 2>/dev/null || remove_printer "$name"
+        [ -d "/proc/${name#kavrel-}" ] || remove_printer "$name"
     done
     if [ "$mode" = --run ]; then
         # Someone trying the program finds its pages in ~/PDF, from the machine's default.
@@ -132,6 +135,7 @@ EOF
         } >"$session/printer.conf"
         step "writing the session's printer settings" "${as_root[@]}" \
             cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
+        own_printer=$KAVREL_PRINTER
         step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
             -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
             -L "$session"
