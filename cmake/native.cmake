@@ -82,8 +82,8 @@ if(KAVREL_WIN32)
     set_tests_properties(module_tests_${version} PROPERTIES TIMEOUT 1200 COST 50
                          ENVIRONMENT KAVREL_EXTRA_SESSION=1)
   endforeach()
-  # The sessions may run side by side (ctest -j): each has its own prefix and display, and the
-  # tests that print hold the PDF folder's lock while they do. The longest start first.
+  # The sessions may run side by side (ctest -j): each has its own prefix, display, printer and
+  # PDF folder. The longest start first.
   set_tests_properties(system_tests PROPERTIES COST 450)
   set_tests_properties(module_tests PROPERTIES COST 50)
 endif()

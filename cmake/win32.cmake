@@ -119,8 +119,7 @@ add_dependencies(system_tests sendkdux_standin)
 # Module tests: the Win32 modules called directly, with a window of the test's own.
 file(GLOB MODULE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/module/*.cpp)
 if(MODULE_TEST_SOURCES)
-  add_executable(module_tests ${MODULE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/system/pdf_lock_win.cpp)
+  add_executable(module_tests ${MODULE_TEST_SOURCES} ${CMAKE_SOURCE_DIR}/tests/system/harness_win.cpp)
   target_include_directories(module_tests PRIVATE ${CMAKE_SOURCE_DIR})
   target_link_libraries(module_tests PRIVATE kavrel_win gtest gtest_main)
   target_compile_options(module_tests PRIVATE ${TEST_CODE_OPTIONS})

@@ -6,9 +6,9 @@
 #
 #   first-copy.sh DIR KVREQ.EXE PID [LOG]
 set -euo pipefail
-dir=${1:?the program's working folder}
+dir=${1:?the working folder of the program}
 kvreq=${2:?KVREQ.EXE}
-program=${3:?the program's process id}
+program=${3:?the process id of the program}
 log=${4:-/dev/null}
 answer=$(mktemp /tmp/kavrel-kvreq.XXXXXX)
 trap 'rm -f "$answer"' EXIT

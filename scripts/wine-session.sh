@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program of this project under Wine with everything it needs around it:
 # a headless X display when there is none, Wine's virtual desktop (so the task bar and the
-# notification area exist), code page 932, and a CUPS scheduler with a PDF printer as default.
+# notification area exist), code page 932, and a CUPS scheduler with a PDF printer as default:
+# the session's own (KAVREL_PRINTER, writing into KAVREL_PDF_DIR), except for --run.
 #
 #   wine-session.sh --test EXE [ARGS...]   fresh prefix and display; exit code is EXE's
 #   wine-session.sh --run DIR EXE          kept prefix; EXE runs with DIR as current directory
@@ -11,6 +12,8 @@
 # the prefix reports: win98 (the Windows 95 family), nt40, or default (Wine's own, a modern
 # NT). It is passed on to the programs of the session as KAVREL_WINDOWS_VERSION.
 # KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
+# The prefixes are copies of a template made once (KAVREL_WINE_TEMPLATES names its folder,
+# by default ~/.cache/kavrel/wine-templates).
 set -euo pipefail
 
 usage="usage: wine-session.sh [--version win98|nt40|default] --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]"
@@ -35,13 +38,15 @@ KAVREL_XDND_DROP="$(dirname "$here")/tests/xdnd_drop.py"
 export KAVREL_XDND_DROP
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=""
+own_printer=""
 
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
     fi
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    if [ "$mode" = --run ]; then rm -rf "$session/x" "$session/bin"; else rm -rf "$session"; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    if [ -n "$own_printer" ]; then remove_printer "$own_printer"; fi
+    if [ "$mode" = --run ]; then rm -rf "${session:?}/x" "${session:?}/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
 
@@ -67,16 +72,28 @@ start_xvfb() {
         sleep 0.1
     done
     [ -s "$session/x/display" ] || { echo "Xvfb did not start" >&2; cat "$session/x/log" >&2; exit 1; }
-    export DISPLAY=":$(cat "$session/x/display")"
+    DISPLAY=":$(cat "$session/x/display")"
+    export DISPLAY
+}
+
+# The sessions' printers are named after the session's process: kavrel-PID. Their cups-pdf
+# settings live in /etc/cups, written as root (through sudo for a user).
+session_printer_pattern='^kavrel-[0-9]+$'
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+
+remove_printer() {
+    lpadmin -x "$1" 2>/dev/null || true
+    "${as_root[@]}" rm -f "/etc/cups/cups-pdf-$1.conf"
 }
 
 start_cups() {
-    # Sessions starting at once on a fresh machine would each start the scheduler and add the
-    # printer: one at a time.
+    # Sessions starting at once on a fresh machine would each start the scheduler: one at a
+    # time.
     exec 4>/tmp/kavrel-cups.lock
     flock 4
     if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-        step "starting the CUPS scheduler" cupsd
+        step "starting the CUPS scheduler" cupsd 4>&-
         for _ in $(seq 100); do
             lpstat -r 2>/dev/null | grep -q 'is running' && break
             sleep 0.2
@@ -84,21 +101,141 @@ start_cups() {
         lpstat -r 2>/dev/null | grep -q 'is running' ||
             { echo "wine-session: the CUPS scheduler did not start (lpstat -r)" >&2; exit 1; }
     fi
-    if ! lpstat -p PDF >/dev/null 2>&1; then
-        step "adding the PDF printer" lpadmin -p PDF -v cups-pdf:/ -E \
-            -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+    local name
+    # A killed session left its printer: gone with it.
+    for name in $(lpstat -e 2>/dev/null | grep -E "$session_printer_pattern" || true); do
+        [ -d "/proc/${name#kavrel-}" ] || remove_printer "$name"
+    done
+    if [ "$mode" = --run ]; then
+        # Someone trying the program finds its pages in ~/PDF, from the machine's default.
+        if ! lpstat -p PDF >/dev/null 2>&1; then
+            step "adding the PDF printer" lpadmin -p PDF -v cups-pdf:/ -E \
+                -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
+        fi
+        step "making PDF the default printer" lpadmin -d PDF
+        KAVREL_PRINTER=PDF
+        KAVREL_PDF_DIR="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"
+    else
+        # The session's own printer and folder, so that sessions running at once never see
+        # each other's pages. cups-pdf writes the PDF where it will stay and then calls the
+        # post-processing command: that moves the finished file into the folder the tests
+        # watch, so a PDF there is always whole.
+        KAVREL_PRINTER=kavrel-$$
+        KAVREL_PDF_DIR=$session/pdf
+        mkdir -p "$session/pdf-writing" "$KAVREL_PDF_DIR"
+        cat >"$session/pdf-done" <<EOF
+#!/bin/sh
+exec mv -f -- "\$1" $(printf %q "$KAVREL_PDF_DIR")/
+EOF
+        chmod 755 "$session/pdf-done"
+        { grep -vE '^[[:space:]]*(Out|PostProcessing|Log)[[:space:]]' /etc/cups/cups-pdf.conf || true
+          echo "Out $session/pdf-writing"
+          echo "PostProcessing $session/pdf-done"
+          echo "Log $session/printer-log"
+        } >"$session/printer.conf"
+        step "writing the session's printer settings" "${as_root[@]}" \
+            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
+        own_printer=$KAVREL_PRINTER
+        step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
+            -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+            -L "$session"
+        # Wine takes the default printer from CUPS, which takes a user's own from LPDEST.
+        export LPDEST=$KAVREL_PRINTER
+        unset PRINTER
     fi
-    step "making PDF the default printer" lpadmin -d PDF
     flock -u 4
     exec 4>&-
-    # cups-pdf leaves each job's PDF in the submitting user's home.
-    KAVREL_PDF_DIR="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"
-    export KAVREL_PDF_DIR
-    # Sessions that run at once share that folder: a test that waits for "the new PDF" holds
-    # this lock (a byte-range lock taken through Wine) while it prints.
-    KAVREL_PDF_LOCK=${KAVREL_PDF_LOCK:-/tmp/kavrel-pdf-folder.lock}
-    export KAVREL_PDF_LOCK
+    export KAVREL_PRINTER KAVREL_PDF_DIR
     mkdir -p "$KAVREL_PDF_DIR"
+}
+
+# Wine's own set-up of a prefix (wineboot -i) takes most of a session's start, so it is done
+# once per machine and Wine version, into a template each session copies. The template is
+# renamed into place only when whole, so a half-made one is never used; one made by an
+# older script or another Wine has another name.
+template_root=${KAVREL_WINE_TEMPLATES:-${XDG_CACHE_HOME:-$HOME/.cache}/kavrel/wine-templates}
+
+make_template() {
+    local prefix=$1
+    WINEPREFIX=$prefix step "making the Wine prefix" wineboot -i
+    WINEPREFIX=$prefix wineserver -w
+    [ -f "$prefix/system.reg" ] ||
+        { echo "wine-session: wineboot -i made no prefix in $prefix" >&2; exit 1; }
+    # Wine draws the caption buttons (minimise, maximise, close) as Marlett glyphs. Wine 8 as
+    # Debian builds it looks for its own fonts in a folder that does not exist ("<data
+    # dir>\../fonts"), so without this copy they come out as letters ("0", "1", "r").
+    local fonts="$prefix/drive_c/windows/Fonts" dir
+    for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
+        [ -f "$dir/marlett.ttf" ] || continue
+        mkdir -p "$fonts"
+        cp "$dir/marlett.ttf" "$fonts/"
+        break
+    done
+}
+
+# Copies the template to $1, making the template first when there is none.
+copy_template() {
+    local key template
+    # Wine updates a prefix (rewriting its modules in place) when its wine.inf is newer than
+    # the prefix: that file's time is part of the template's name too.
+    key=$( { wine --version; cat "$session/bin/wineboot"; echo "${WINEARCH:-} $WINEDLLOVERRIDES"
+             stat -c '%n %Y' /usr/share/wine/wine.inf /usr/local/share/wine/wine.inf \
+                 "$(dirname "$(readlink -f "$(command -v wine)")")/../share/wine/wine.inf" \
+                 2>/dev/null || true
+             declare -f make_template; } |
+           sha256sum | cut -c1-16)
+    template=$template_root/$key
+    if [ ! -d "$template" ]; then
+        mkdir -p "$template_root"
+        exec 5>"$template.lock"
+        flock 5
+        if [ ! -d "$template" ]; then
+            # What a killed maker left: only the holder of the lock makes one.
+            rm -rf "$template".making.*
+            # Templates no session has used for two weeks (older scripts, another Wine) go.
+            local old
+            while IFS= read -r -d '' old; do
+                [ "$old" = "$template.lock" ] || rm -rf "${old%.lock}" "${old%.lock}".making.* "$old"
+            done < <(find "$template_root" -maxdepth 1 -name '*.lock' -mtime +14 -print0)
+            # (The lock stays this shell's: Wine's server, which outlives wineboot, must not
+            # hold it.)
+            make_template "$template.making.$$" 5>&-
+            mv -T "$template.making.$$" "$template"
+        fi
+        flock -u 5
+        exec 5>&-
+    fi
+    touch "$template.lock"
+    # The prefix is mostly Wine's own modules (over a gigabyte), which nothing in a session
+    # writes to: those are hard links to the template's. Everything else (the registry, .ini
+    # files, the rest of drive_c) is the session's own copy.
+    cp -a --link "$template" "$1"
+    (cd "$template" && find . -type f ! \( -iname '*.dll' -o -iname '*.exe' -o -iname '*.drv' \
+        -o -iname '*.sys' -o -iname '*.vxd' -o -iname '*.ocx' -o -iname '*.cpl' \
+        -o -iname '*.acm' -o -iname '*.tlb' -o -iname '*.ds' -o -iname '*.ax' \
+        -o -iname '*.com' -o -iname '*.nls' \) -print0 |
+        xargs -0 cp -a --parents --remove-destination -t "$1")
+}
+
+# The session's settings, written into a prefix whose Wine server is not running (Wine reads
+# user.reg when it starts; a key written twice takes the later values):
+# - every window of the session goes into one virtual desktop; the one named "shell" has a
+#   task bar with a notification area;
+# - a program that crashes ends with its backtrace on stderr, instead of waiting for
+#   someone to close the debugger's crash dialog;
+# - the system GetVersionEx reports to every program of the prefix.
+session_registry() {
+    local now
+    now=$(date +%s)
+    {
+        printf '\n'
+        if [ "$windows_version" != default ]; then
+            printf '[Software\\\\Wine] %s\n"Version"="%s"\n\n' "$now" "$windows_version"
+        fi
+        printf '[Software\\\\Wine\\\\Explorer] %s\n"Desktop"="shell"\n\n' "$now"
+        printf '[Software\\\\Wine\\\\Explorer\\\\Desktops] %s\n"shell"="%s"\n\n' "$now" "$screen"
+        printf '[Software\\\\Wine\\\\WineDbg] %s\n"ShowCrashDialog"=dword:00000000\n\n' "$now"
+    } >>"$1/user.reg"
 }
 
 prepare_prefix() {
@@ -115,30 +252,14 @@ prepare_prefix() {
         chmod +x "$session/bin/$tool"
     done
     case ":$PATH:" in *":$session/bin:"*) ;; *) export PATH="$session/bin:$PATH" ;; esac
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        step "making the Wine prefix" wineboot -i
-        wineserver -w
-        [ -f "$WINEPREFIX/system.reg" ] ||
-            { echo "wine-session: wineboot -i made no prefix in $WINEPREFIX" >&2; exit 1; }
+    if [ "$mode" != --run ]; then
+        copy_template "$WINEPREFIX"
+        session_registry "$WINEPREFIX"
+        return
     fi
-    # Wine draws the caption buttons (minimise, maximise, close) as Marlett glyphs. Wine 8 as
-    # Debian builds it looks for its own fonts in a folder that does not exist ("<data
-    # dir>\../fonts"), so without this copy they come out as letters ("0", "1", "r").
-    local fonts="$WINEPREFIX/drive_c/windows/Fonts" dir
-    if [ ! -f "$fonts/marlett.ttf" ]; then
-        for dir in /usr/share/wine/fonts /usr/local/share/wine/fonts; do
-            [ -f "$dir/marlett.ttf" ] || continue
-            mkdir -p "$fonts"
-            cp "$dir/marlett.ttf" "$fonts/"
-            break
-        done
-    fi
-    # One import (each Wine start counts where 32-bit programs are emulated):
-    # - every window of the session goes into one virtual desktop; the one named "shell" has a
-    #   task bar with a notification area;
-    # - a program that crashes ends with its backtrace on stderr, instead of waiting for
-    #   someone to close the debugger's crash dialog;
-    # - the system GetVersionEx reports to every program of the prefix.
+    # The kept prefix of --run may have a Wine server running and an older version set: its
+    # settings go in through Wine (one import).
+    [ -f "$WINEPREFIX/system.reg" ] || { rm -rf "$WINEPREFIX"; copy_template "$WINEPREFIX"; }
     local version='"Version"=-'
     [ "$windows_version" = default ] || version="\"Version\"=\"$windows_version\""
     printf '%s\r\n' 'REGEDIT4' '' \
@@ -169,15 +290,17 @@ case "$mode" in
     wine "$@" 2>&1 | tee "$session/test.log"
     rc=${PIPESTATUS[0]}
     set -e
-    if [ $rc -eq 0 ] && ! grep -aqE '^\[  PASSED  \] [1-9]' "$session/test.log"; then
+    if [ "$rc" -eq 0 ] && ! grep -aqE '^\[  PASSED  \] [1-9]' "$session/test.log"; then
         echo "wine-session: $1 ran no test" >&2
         rc=1
     fi
-    exit $rc
+    exit "$rc"
     ;;
 --run)
     dir=${1:?a working folder}
     exe=${2:?an EXE to run}
+    # It runs from the working folder: a relative path would no longer name it.
+    exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
     export WINEPREFIX=${KAVREL_WINEPREFIX:-$(dirname "$exe")/wineprefix}
     if [ -z "${DISPLAY:-}" ]; then
         start_xvfb

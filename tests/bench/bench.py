@@ -99,6 +99,7 @@ def peer_print_ms(scratch, reps):
     then `lp` to the same CUPS PDF printer, timed from the start to the finished PDF. One run
     to warm up first, as for the program; the peer's PDFs are removed afterwards."""
     folder = os.environ.get("KAVREL_PDF_DIR") or os.path.expanduser("~/PDF")
+    printer = os.environ.get("KAVREL_PRINTER") or "PDF"
     times = []
     for r in range(reps + 1):
         before = finished_pdfs(folder)
@@ -106,7 +107,7 @@ def peer_print_ms(scratch, reps):
         start = time.perf_counter()
         ok = (subprocess.run(["import", "-window", "root", png],
                              stderr=subprocess.DEVNULL).returncode == 0 and
-              subprocess.run(["lp", "-d", "PDF", png], stdout=subprocess.DEVNULL,
+              subprocess.run(["lp", "-d", printer, png], stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL).returncode == 0)
         new = set()
         while ok and not new and time.perf_counter() - start < 120:

@@ -153,11 +153,10 @@ TEST(ForeignBmp, DamagedFilesAreRefusedWithABoxEachAndNothingElseHappens)
     // Where Wine prints nothing the check could only pass.
     if (!wine_cannot_print_here()) {
         // A page the run printed went to the spooler before the program took requests again;
-        // once the spooler has no job left (the tests that print hold the PDF folder's lock,
-        // as this one does), every such page is in the folder.
+        // once the session's printer has no job left, every such page is in the folder.
         std::string jobs;
         for (DWORD t = GetTickCount();; pump_messages(200)) {
-            ASSERT_EQ(run_linux(dir, "lpstat -o PDF", &jobs), 0) << jobs;
+            ASSERT_EQ(run_linux(dir, "lpstat -o " + session_printer(), &jobs), 0) << jobs;
             if (jobs.find_first_not_of(" \r\n") == std::string::npos ||
                 GetTickCount() - t > 60000)
                 break;

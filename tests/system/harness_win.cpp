@@ -314,7 +314,7 @@ Bytes output_settings(const std::string& dir, int device, int file_name_mode, in
     put_i32(ini, AT(output_file_ext_offset), (int32_t)name.size() - 3);  // after the dot
     put_i32(ini, AT(file_name_mode), file_name_mode);
     put_i32(ini, AT(high_speed_scan), high_speed);
-    put_i32(ini, AT(printer_choice), 2);  // the system default, the CUPS PDF printer
+    put_i32(ini, AT(printer_choice), 2);  // the system default, the session's PDF printer
     put_i32(ini, AT(window_show_cmd), SW_SHOWNORMAL);
     return ini;
 }
@@ -526,62 +526,8 @@ std::string env_dir_as_windows(const char* variable)
     return path;
 }
 
-static HANDLE pdf_lock = INVALID_HANDLE_VALUE;
-static OVERLAPPED pdf_lock_range;
-
-// Wine turns a byte-range lock into a lock on the Linux file, which the sessions' other Wine
-// servers see; it does not wake a waiter for a holder outside its own server, so this polls.
-static void take_pdf_lock()
-{
-    if (pdf_lock != INVALID_HANDLE_VALUE)
-        return;
-    std::string path = env_dir_as_windows("KAVREL_PDF_LOCK");
-    if (path.empty())
-        return;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                              OPEN_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        printf("[   NOTE   ] the PDF folder's lock %s cannot be opened (error %lu)\n",
-               path.c_str(), GetLastError());
-        return;
-    }
-    const DWORD limit_ms = 10 * 60 * 1000;
-    DWORD start = GetTickCount();
-    pdf_lock_range = OVERLAPPED();
-    while (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                       &pdf_lock_range)) {
-        if (GetTickCount() - start > limit_ms) {
-            printf("[   NOTE   ] the PDF folder was not free after %lu s; going on without it\n",
-                   limit_ms / 1000);
-            CloseHandle(file);
-            return;
-        }
-        Sleep(200);
-    }
-    if (GetTickCount() - start > 1000)
-        printf("[   NOTE   ] waited %lu s for another session to finish with the PDF folder\n",
-               (GetTickCount() - start) / 1000);
-    pdf_lock = file;
-}
-
-void release_pdf_lock()
-{
-    if (pdf_lock == INVALID_HANDLE_VALUE)
-        return;
-    UnlockFileEx(pdf_lock, 0, 1, 0, &pdf_lock_range);
-    CloseHandle(pdf_lock);
-    pdf_lock = INVALID_HANDLE_VALUE;
-}
-
-bool holds_pdf_lock()
-{
-    return pdf_lock != INVALID_HANDLE_VALUE;
-}
-
 std::set<std::string> printed_pdfs()
 {
-    take_pdf_lock();
     std::set<std::string> names;
     std::string dir = env_dir_as_windows("KAVREL_PDF_DIR");
     WIN32_FIND_DATAA fd;
@@ -595,34 +541,12 @@ std::set<std::string> printed_pdfs()
     return names;
 }
 
-// cups-pdf writes the file in pieces; it is done when it ends with the PDF trailer.
-static bool pdf_finished(const std::string& path)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char tail[64] = {0};
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);
-    if (size > (long)sizeof tail - 1)
-        fseek(f, size - (long)(sizeof tail - 1), SEEK_SET);
-    else
-        fseek(f, 0, SEEK_SET);
-    size_t n = fread(tail, 1, sizeof tail - 1, f);
-    fclose(f);
-    tail[n] = 0;
-    for (size_t i = 0; i + 5 <= n; i++)
-        if (memcmp(tail + i, "%%EOF", 5) == 0)
-            return true;
-    return false;
-}
-
 std::string wait_for_new_pdf(const std::set<std::string>& before, int ms)
 {
     DWORD start = GetTickCount();
     do {
         for (const std::string& name : printed_pdfs())
-            if (!before.count(name) && pdf_finished(name))
+            if (!before.count(name))
                 return name;
         pump_messages(200);
     } while (GetTickCount() - start < (DWORD)ms);
@@ -673,11 +597,6 @@ bool wine_cannot_print_here()
     return wine && windows_95_family();
 }
 
-bool pdf_complete(const std::string& path)
-{
-    return pdf_finished(path);
-}
-
 // ---- Runs that end in boxes, and requests that must not be answered ----
 
 static HWND first_message_box(DWORD pid)
@@ -712,4 +631,10 @@ std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms
         Sleep(20);
     }
     return texts;
+}
+
+std::string session_printer()
+{
+    const char* name = getenv("KAVREL_PRINTER");
+    return name ? name : "";
 }

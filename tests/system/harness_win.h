@@ -126,16 +126,11 @@ void pump_messages(int ms);
 // A Linux folder named by an environment variable, as a Windows path ("" when unset).
 std::string env_dir_as_windows(const char* variable);
 
-// The PDF files the CUPS PDF printer has left so far (KAVREL_PDF_DIR). The folder is shared by
-// the Wine sessions that run at once, so the first call also takes the lock file KAVREL_PDF_LOCK
-// names (waiting while another session holds it): a test that looks for "the new PDF" owns the
-// folder until release_pdf_lock(), which the test programs call at the end of every test.
+// The PDF files the session's printer has left so far (KAVREL_PDF_DIR). The folder is the
+// session's own, and a PDF appears in it only once finished (moved in whole).
 std::set<std::string> printed_pdfs();
-void release_pdf_lock();
-// Whether this process holds that lock now.
-bool holds_pdf_lock();
 
-// Waits for a finished PDF that is not in `before`: its Windows path, or "" after `ms`.
+// Waits for a PDF that is not in `before`: its Windows path, or "" after `ms`.
 std::string wait_for_new_pdf(const std::set<std::string>& before, int ms);
 
 // A popup of the test's own in one colour, topmost and in front: the active window of a copy.
@@ -156,9 +151,6 @@ bool wine_cannot_print_here();
                             "error 1157): this test needs a printed page";                       \
     } while (0)
 
-// Whether the PDF at `path` is written to its end (cups-pdf writes it in pieces).
-bool pdf_complete(const std::string& path);
-
 // ---- Runs that end in boxes, and requests that must not be answered ----
 // Answers the program's message boxes as they come, until it takes requests again (or has
 // ended): their texts in order. A box's own message loop answers a request as busy, so "not
@@ -171,3 +163,6 @@ std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms
         if (getenv("KAVREL_EXTRA_SESSION"))                                                      \
             GTEST_SKIP() << "runs in the default session only: " << why;                         \
     } while (0)
+
+// The session's PDF printer, the default printer Wine sees (KAVREL_PRINTER; "" when unset).
+std::string session_printer();

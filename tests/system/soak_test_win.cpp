@@ -1,7 +1,7 @@
 // KAVREL.EXE seen from outside through many copies asked for by hot key, over DDE and by
 // dropped files: its kernel handles, its committed memory and the USER objects of the session
 // must settle. KAVREL_SOAK_ROUNDS and KAVREL_SOAK_PER_ROUND make it longer, KAVREL_SOAK_PRINT=1
-// prints every output as well (scripts/soak.sh; then under the print lock).
+// prints every output as well (scripts/soak.sh).
 #include <windows.h>
 #include <ddeml.h>
 
@@ -106,7 +106,6 @@ TEST(Soak, HandlesMemoryAndUserObjectsSettleOverCopiesDdeRequestsAndDrops)
     const int rounds = env_number("KAVREL_SOAK_ROUNDS", 3);
     const int per_round = env_number("KAVREL_SOAK_PER_ROUND", 5);
     const bool print = env_number("KAVREL_SOAK_PRINT", 0) == 1;
-    // Only a run that prints owns the PDF folder (and waits for it).
     std::set<std::string> pdfs;
     if (print)
         pdfs = printed_pdfs();

@@ -403,15 +403,18 @@ TEST(StartUp, SettingsFileOfAnyLengthAndContentStarts)
     }
 }
 
-TEST(Harness, WineSeesTheCupsPdfPrinterAsDefault)
+TEST(Harness, WineSeesTheSessionsPdfPrinterAsDefault)
 {
     SKIP_WHERE_NOTHING_PRINTS();
+    std::string printer = session_printer();
+    ASSERT_FALSE(printer.empty())
+        << "KAVREL_PRINTER is not set (run under scripts/wine-session.sh)";
     PRINTDLGA pd{};
     pd.lStructSize = sizeof pd;
     pd.Flags = PD_RETURNDEFAULT;
     ASSERT_TRUE(PrintDlgA(&pd)) << "no default printer";
     auto* dm = static_cast<DEVMODEA*>(GlobalLock(pd.hDevMode));
-    EXPECT_STREQ((const char*)dm->dmDeviceName, "PDF");
+    EXPECT_EQ((const char*)dm->dmDeviceName, printer);
     GlobalUnlock(pd.hDevMode);
     GlobalFree(pd.hDevMode);
     GlobalFree(pd.hDevNames);
