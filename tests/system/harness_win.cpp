@@ -579,7 +579,19 @@ HWND coloured_window(int x, int y, int w, int h, COLORREF colour)
     HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, "KavrelCopyTarget", "target", WS_POPUP | WS_VISIBLE,
                                 x, y, w, h, NULL, NULL, GetModuleHandleA(NULL), NULL);
     SetForegroundWindow(hwnd);
-    pump_messages(500);
+    // Until it is the active window and its colour is on the screen.
+    POINT centre = {x + w / 2, y + h / 2};
+    for (DWORD start = GetTickCount(); GetTickCount() - start < (DWORD)START_TIMEOUT_MS;) {
+        pump_messages(0);
+        if (GetForegroundWindow() == hwnd) {
+            HDC screen = GetDC(NULL);
+            COLORREF shown = GetPixel(screen, centre.x, centre.y);
+            ReleaseDC(NULL, screen);
+            if (shown == colour)
+                break;
+        }
+        Sleep(20);
+    }
     return hwnd;
 }
 
