@@ -2,8 +2,8 @@
 # A long run of KAVREL.EXE under Wine, seen from outside: ROUNDS rounds of PER_ROUND hot-key
 # copies, PER_ROUND DDE requests and a drop of PER_ROUND files (default 12 x 15: 540 outputs),
 # with its kernel handles, committed memory and the session's free USER slots printed after
-# each round; the run fails when they grow. --print prints every output too (run it under
-# `flock /tmp/kavrel-print.lock`; the pages are removed after).
+# each round; the run fails when they grow. --print prints every output too, on the session's
+# own printer (the pages are removed after).
 #
 #   scripts/soak.sh [--print] [ROUNDS [PER_ROUND]]
 set -euo pipefail
