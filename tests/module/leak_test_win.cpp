@@ -476,8 +476,9 @@ TEST_F(Leaks, RefusedBmpFiles)
         ASSERT_EQ(load_file_to_clipboard(main_window, r.file.c_str()), -1);
         ASSERT_EQ(boxes_shown, 1);
         std::string first = last_box;
-        if (r.text)
+        if (r.text) {
             ASSERT_EQ(first.rfind(std::string(r.text) + "\nLoad Bitmap(ERR=", 0), 0u) << first;
+        }
         boxes_shown = 0;
         expect_no_leak(CYCLES, [&] {
             bool ok = load_file_to_clipboard(main_window, r.file.c_str()) == -1 &&
