@@ -33,15 +33,6 @@ void mouse(DWORD flags, int x = 0, int y = 0)
     pause_ms(40);
 }
 
-// Whether the program has answered a request posted now: it has then taken what the window
-// system gave it before.
-bool taken_by_now(const Kavrel& k)
-{
-    RemoteClient client;
-    HWND main = k.main_window();
-    return main && client.ask(main, 950) >= 0;
-}
-
 // Moves the pointer and waits until the window system has it there, as a hand would rest before
 // pressing; a press right after a move may otherwise be taken where the pointer was. (The
 // position read back right is not enough: without the rest, a press was seen taken at the
@@ -89,7 +80,7 @@ HWND start_selection(const Kavrel& k)
         return NULL;
     HWND area = wait_area_window();
     // Shown, and its thread back in its message loop: it takes the pointer from now on.
-    if (area && !taken_by_now(k))
+    if (area && !k.taken_by_now())
         return NULL;
     return area;
 }
@@ -152,7 +143,7 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     ASSERT_TRUE(wait_gone(box));
     area = wait_area_window();
     ASSERT_TRUE(area) << "No did not start the selection again";
-    ASSERT_TRUE(taken_by_now(k));
+    ASSERT_TRUE(k.taken_by_now());
 
     move_to(400, 300);
     mouse(MOUSEEVENTF_RIGHTDOWN);
@@ -162,7 +153,7 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     // program answering after them, a question it asked would be up.
     for (DWORD gone = GetTickCount(); GetTickCount() - gone < 2 * AREA_STEP_MS;)
         Sleep(10);
-    ASSERT_TRUE(taken_by_now(k));
+    ASSERT_TRUE(k.taken_by_now());
     EXPECT_FALSE(wait_dialog_titled(k, "範囲指定確認", 0)) << "a right click asks nothing";
     Bytes ini = read_settings(dir);
     EXPECT_EQ(ini, saved);

@@ -126,12 +126,3 @@ bool HelpRequest::answered(int timeout_ms) const
 {
     return thread && WaitForSingleObject(thread, timeout_ms) == WAIT_OBJECT_0;
 }
-
-HWND message_box_made(const Kavrel& k)
-{
-    for (HWND hwnd : windows_of(k.pi.dwProcessId, "#32770", false)) {
-        if (GetDlgItem(hwnd, 0xFFFF))
-            return hwnd;
-    }
-    return NULL;
-}

@@ -51,8 +51,3 @@ struct HelpRequest {
     // True once the dialog has answered the request.
     bool answered(int timeout_ms) const;
 };
-
-// A message box of the program that exists now, shown or not yet: a box answers requests from
-// its own message loop before it is first shown, so this is what a check for "no box" after
-// Kavrel::idle() looks at.
-HWND message_box_made(const Kavrel& k);

@@ -171,15 +171,6 @@ std::vector<std::string> box_texts(const Kavrel& k)
     return texts;
 }
 
-// Whether the program has answered a request posted now, busy or not: it has then taken what
-// came before it, a drop the drag source has seen finished among them (Wine posts
-// WM_DROPFILES before it tells the source), even while one of its boxes runs the loop.
-bool taken_by_now(HWND main)
-{
-    RemoteClient client;
-    return client.ask(main, 950) >= 0;
-}
-
 // Returns once the program's wait after a run ended at `ended` has run out (RELEASE_BUSY_MS,
 // doubled for the time between the end and its timer's start): what that wait would let in,
 // had it not been stopped, it lets in from then on.
@@ -245,7 +236,9 @@ TEST(Drop, NewDropReplacesARunningOneWithEveryFileOutputOnce)
     HWND first_box = k.message_box();
     ASSERT_TRUE(first_box) << "no box for the first drop's file that is no bitmap";
     ASSERT_EQ(drop_files(main, second, dir), "finished");
-    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
+    // Wine posts WM_DROPFILES before it tells the drag source the drop is finished: an answer
+    // now means the program has taken the second drop, though its box runs the loop.
+    ASSERT_TRUE(k.taken_by_now()) << "the program does not answer";
     press_ok(first_box);
     ASSERT_TRUE(wait_gone(first_box));
     // Any other box is the second drop's, for its file that is no bitmap.
@@ -297,7 +290,7 @@ TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
 
     // The file is free now: a drop that was taken would be written at once.
     ASSERT_EQ(drop_files(main, {dropped}, dir), "finished");
-    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
+    ASSERT_TRUE(k.taken_by_now()) << "the program does not answer";
     // A drop taken would be on its way now, and out before the copy has ended (checked below).
     EXPECT_FALSE(file_exists(out)) << "the drop was output during the copy";
     std::vector<std::string> texts = box_texts(k);
@@ -358,7 +351,7 @@ TEST(Drop, DropRightAfterACopyKeepsCopiesOutUntilItsEnd)
     // The cancel key inside the box ends the drop, but the file in hand is still being done: a
     // release it started would have run out before the active-window copy is asked for.
     press_keys({VK_MENU, 'P'});
-    ASSERT_TRUE(taken_by_now(main)) << "the program does not answer";
+    ASSERT_TRUE(k.taken_by_now()) << "the program does not answer";
     until_released_busy_would_have(GetTickCount());
     press_keys({VK_MENU, VK_SNAPSHOT});
 

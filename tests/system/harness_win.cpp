@@ -89,11 +89,16 @@ HWND Kavrel::main_window(int timeout_ms) const
     return wait_window(pi.dwProcessId, APP_TITLE, true, timeout_ms);
 }
 
+// The main window shown or not: in the tray it stays hidden.
+static HWND main_of(const Kavrel& k, int timeout_ms)
+{
+    return k.pi.hProcess ? wait_window(k.pi.dwProcessId, APP_TITLE, false, timeout_ms) : NULL;
+}
+
 HWND Kavrel::ready(int timeout_ms) const
 {
     DWORD start = GetTickCount();
-    // Shown or not: in the tray it stays hidden.
-    HWND main = pi.hProcess ? wait_window(pi.dwProcessId, APP_TITLE, false, timeout_ms) : NULL;
+    HWND main = main_of(*this, timeout_ms);
     if (!main)
         return NULL;
     // The first answer comes from a message loop, so start-up has posted all it posts (unless
@@ -110,9 +115,16 @@ HWND Kavrel::ready(int timeout_ms) const
 
 bool Kavrel::idle(int timeout_ms) const
 {
-    HWND main = pi.hProcess ? wait_window(pi.dwProcessId, APP_TITLE, false, timeout_ms) : NULL;
+    HWND main = main_of(*this, timeout_ms);
     RemoteClient client;
     return main && client.wait_idle(main, timeout_ms);
+}
+
+bool Kavrel::taken_by_now() const
+{
+    HWND main = main_of(*this, START_TIMEOUT_MS);
+    RemoteClient client;
+    return main && client.ask(main, 950) >= 0;
 }
 
 HWND Kavrel::message_box(int timeout_ms) const
@@ -611,9 +623,9 @@ bool wine_cannot_print_here()
 
 // ---- Runs that end in boxes, and requests that must not be answered ----
 
-static HWND first_message_box(DWORD pid)
+HWND message_box_made(const Kavrel& k, bool shown_only)
 {
-    for (HWND hwnd : windows_of(pid, "#32770", true))
+    for (HWND hwnd : windows_of(k.pi.dwProcessId, "#32770", shown_only))
         if (GetDlgItem(hwnd, 0xFFFF))
             return hwnd;
     return NULL;
@@ -624,11 +636,11 @@ std::vector<std::string> answer_boxes_until_idle(const Kavrel& k, int timeout_ms
     std::vector<std::string> texts;
     if (!k.pi.hProcess)
         return texts;
-    HWND main = wait_window(k.pi.dwProcessId, APP_TITLE, false, timeout_ms);
+    HWND main = main_of(k, timeout_ms);
     RemoteClient client;
     DWORD start = GetTickCount();
     while (main && GetTickCount() - start < (DWORD)timeout_ms) {
-        if (HWND box = first_message_box(k.pi.dwProcessId)) {
+        if (HWND box = message_box_made(k, true)) {
             texts.push_back(box_text(box));
             press_ok(box);
             for (DWORD t = GetTickCount(); IsWindow(box) && IsWindowVisible(box) &&

@@ -34,6 +34,9 @@ struct Kavrel {
     // it was sent or posted before, hot keys among them, has been taken and has ended. What a
     // test checks "did not happen" it checks after this, so that it is not "not yet".
     bool idle(int timeout_ms = 20000) const;
+    // Whether it answers a request posted now, busy or not: it has then taken all that was
+    // posted to it before, even while one of its boxes runs the message loop.
+    bool taken_by_now() const;
     HWND message_box(int timeout_ms = BOX_TIMEOUT_MS) const;
     bool wait_exit(int timeout_ms, DWORD* exit_code = nullptr) const;
     // Closes it through its system menu's Close and waits for it to end; true when it ended.
@@ -152,6 +155,10 @@ bool wine_cannot_print_here();
     } while (0)
 
 // ---- Runs that end in boxes, and requests that must not be answered ----
+// A message box of the program that exists now, shown or not yet (only a shown one when
+// `shown_only`): a box answers requests from its own message loop before it is first shown,
+// so this is what a check for "no box" after Kavrel::idle() looks at.
+HWND message_box_made(const Kavrel& k, bool shown_only = false);
 // Answers the program's message boxes as they come, until it takes requests again (or has
 // ended): their texts in order. A box's own message loop answers a request as busy, so "not
 // busy" means the run is over and no box of it is still to come.

@@ -21,18 +21,15 @@ std::string box_once_idle(const Kavrel& k)
 {
     if (!k.idle())
         return "(the program did not come to take requests)";
-    // Shown or not: a dialog box shows itself only when its queue first runs empty.
-    for (HWND box : windows_of(k.pi.dwProcessId, "#32770", false)) {
-        if (!GetDlgItem(box, 0xFFFF))
-            continue;
-        std::string text = box_text(box);
-        press_ok(box);
-        for (DWORD start = GetTickCount();
-             IsWindow(box) && GetTickCount() - start < (DWORD)DIALOG_TIMEOUT_MS;)
-            Sleep(20);
-        return text;
-    }
-    return "";
+    HWND box = message_box_made(k);
+    if (!box)
+        return "";
+    std::string text = box_text(box);
+    press_ok(box);
+    for (DWORD start = GetTickCount();
+         IsWindow(box) && GetTickCount() - start < (DWORD)DIALOG_TIMEOUT_MS;)
+        Sleep(20);
+    return text;
 }
 
 HWND wait_hint(const Kavrel& k, HWND over, int timeout_ms)
