@@ -217,25 +217,27 @@ copy_template() {
         xargs -0 cp -a --parents --remove-destination -t "$1")
 }
 
-# The session's settings, written into a prefix whose Wine server is not running (Wine reads
-# user.reg when it starts; a key written twice takes the later values):
+# The session's settings, as the lines of a .reg file under HKEY_CURRENT_USER:
+# - the system GetVersionEx reports to every program of the prefix ("-": Wine's own);
 # - every window of the session goes into one virtual desktop; the one named "shell" has a
 #   task bar with a notification area;
 # - a program that crashes ends with its backtrace on stderr, instead of waiting for
-#   someone to close the debugger's crash dialog;
-# - the system GetVersionEx reports to every program of the prefix.
+#   someone to close the debugger's crash dialog.
+session_settings() {
+    local version='"Version"=-'
+    [ "$windows_version" = default ] || version="\"Version\"=\"$windows_version\""
+    printf '%s\n' '[Software\Wine]' "$version" '' \
+        '[Software\Wine\Explorer]' '"Desktop"="shell"' '' \
+        '[Software\Wine\Explorer\Desktops]' "\"shell\"=\"$screen\"" '' \
+        '[Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' ''
+}
+
+# Writes them into a fresh copy of the template, whose Wine server is not running: Wine reads
+# user.reg when it starts, and a key written twice takes the later values. (A fresh copy has
+# no version set, so nothing is deleted.)
 session_registry() {
-    local now
-    now=$(date +%s)
-    {
-        printf '\n'
-        if [ "$windows_version" != default ]; then
-            printf '[Software\\\\Wine] %s\n"Version"="%s"\n\n' "$now" "$windows_version"
-        fi
-        printf '[Software\\\\Wine\\\\Explorer] %s\n"Desktop"="shell"\n\n' "$now"
-        printf '[Software\\\\Wine\\\\Explorer\\\\Desktops] %s\n"shell"="%s"\n\n' "$now" "$screen"
-        printf '[Software\\\\Wine\\\\WineDbg] %s\n"ShowCrashDialog"=dword:00000000\n\n' "$now"
-    } >>"$1/user.reg"
+    { echo; session_settings | sed -e '/=-$/d' -e 's/\\/\\\\/g' -e "s/^\[.*\]$/& $(date +%s)/"; } \
+        >>"$1/user.reg"
 }
 
 prepare_prefix() {
@@ -260,14 +262,8 @@ prepare_prefix() {
     # The kept prefix of --run may have a Wine server running and an older version set: its
     # settings go in through Wine (one import).
     [ -f "$WINEPREFIX/system.reg" ] || { rm -rf "$WINEPREFIX"; copy_template "$WINEPREFIX"; }
-    local version='"Version"=-'
-    [ "$windows_version" = default ] || version="\"Version\"=\"$windows_version\""
-    printf '%s\r\n' 'REGEDIT4' '' \
-        '[HKEY_CURRENT_USER\Software\Wine]' "$version" '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
-        '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' "\"shell\"=\"$screen\"" '' \
-        '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
-        >"$session/session.reg"
+    { printf 'REGEDIT4\n\n'; session_settings | sed 's/^\[/[HKEY_CURRENT_USER\\/'; } |
+        sed 's/$/\r/' >"$session/session.reg"
     local reg=$session/session.reg
     step "setting up the Wine prefix's registry" wine regedit /S "Z:${reg//\//\\}"
     wineserver -w
