@@ -3,9 +3,9 @@
 #include "app/area_select_win.h"
 
 #include "app/area_select.h"
-#include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
@@ -155,7 +155,7 @@ static void confirm_area()
     settings.area_top = area.top;
     settings.area_right = area.right;
     settings.area_bottom = area.bottom;
-    if (save_settings(0) == 0) {
+    if (save_settings() == 0) {
         main_state = STANDBY;
         refresh_status();
     }

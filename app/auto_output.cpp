@@ -1,7 +1,7 @@
 // The automatic output's conditions, checked once a minute.
 #include "app/auto_output.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 // The extended settings store at least these; a smaller stored value (0 would divide by zero)
 // counts as the least one the dialog allows.

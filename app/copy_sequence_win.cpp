@@ -5,10 +5,10 @@
 #include <stdio.h>
 
 #include "app/auto_output.h"
-#include "app/ids.h"
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "app/tray_win.h"
+#include "base/ids.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
 #include "files/mail_win.h"
@@ -21,7 +21,6 @@ int busy;
 int drop_count;
 int drop_index;
 HDROP drop_handle;
-int mail_started;
 
 static HWND previous_foreground;
 static HCURSOR saved_cursor;
@@ -90,6 +89,11 @@ static void set_caption_if_minimised(const char* caption)
 }
 
 // Where the capture looks and how much it copies, decided at the moment of the request.
+CaptureRequest noted_capture()
+{
+    return {capture_active_window, capture_target, capture_target_rect, saved_main_rect};
+}
+
 static void note_capture_target()
 {
     if (capture_active_window) {
@@ -191,7 +195,7 @@ void on_capture(bool high_speed)
     wait_cursor_set = !high_speed;
     if (wait_cursor_set)
         saved_cursor = SetCursor(LoadCursorA(NULL, IDC_WAIT));
-    int result = capture_to_clipboard(main_window);
+    int result = capture_to_clipboard(main_window, noted_capture());
     if (!high_speed)
         show_main_window_again();
     main_state = STANDBY;

@@ -4,13 +4,18 @@
 
 #include <windows.h>
 
+#include "capture/capture_win.h"
+
 // State of the copy sequence. `busy` refuses copy requests; the drop fields describe the drop
-// being output (`drop_count` 0 when there is none); `mail_started` is set by the mail hand-off.
+// being output (`drop_count` 0 when there is none).
 extern int busy;
 extern int drop_count;
 extern int drop_index;
 extern HDROP drop_handle;
-extern int mail_started;
+
+// What the hot key's note says to copy (capture_active_window, capture_target,
+// capture_target_rect, saved_main_rect).
+CaptureRequest noted_capture();
 
 // Clears the state, as the main window does when it is created.
 void reset_copy_sequence();

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 const char DDE_SERVICE[] = "KAVREL";
 const char DDE_TOPIC[] = "PRINT";

@@ -7,8 +7,8 @@
 
 #include "app/copy_sequence_win.h"
 #include "app/dde_commands.h"
-#include "app/ids.h"
 #include "app/shell_win.h"
+#include "base/ids.h"
 
 const char DDE_SERVER_CLASS[] = "KAVREL-DUX.DDESERVER";
 

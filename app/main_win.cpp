@@ -1,26 +1,15 @@
 // Entry point: one instance, the window classes, the main window and its system menu, the
 // settings file, then the message loop.
-#include <stdio.h>
-
-#include "app/dde_server_win.h"
 #include "app/area_select_win.h"
-#include "app/ids.h"
+#include "app/dde_server_win.h"
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "app/tray_win.h"
+#include "base/ids.h"
+#include "base/path.h"
+#include "print/printer_win.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
-
-HINSTANCE instance_handle;
-HANDLE instance_mutex;
-HWND main_window;
-char program_dir[DIR_BUF];
-char settings_path[PATH_BUF];
-char help_path[PATH_BUF];
-char printer_name_shown[120];
-int os_platform;
-DWORD start_tick;
-int auto_timer_running;
 
 static const DWORD MAIN_WINDOW_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;
 static const int MAIN_WINDOW_WIDTH = 180;
@@ -109,11 +98,8 @@ static bool build_paths()
     DWORD len = GetCurrentDirectoryA(sizeof program_dir, program_dir);
     if (len == 0 || len >= sizeof program_dir)
         return false;
-    // A drive root already ends in a backslash.
-    const char* sep = program_dir[len - 1] == '\\' ? "" : "\\";
-    snprintf(settings_path, sizeof settings_path, "%s%sKAVREL.INI", program_dir, sep);
-    snprintf(help_path, sizeof help_path, "%s%sKAVREL.HLP", program_dir, sep);
-    return true;
+    return join_path_into(settings_path, sizeof settings_path, program_dir, len, "KAVREL.INI") &&
+           join_path_into(help_path, sizeof help_path, program_dir, len, "KAVREL.HLP");
 }
 
 static int query_platform()
@@ -154,8 +140,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         return 0;
     repair_loaded_settings(settings);
     place_main_window();
-    if (loaded < 0)
-        save_settings(1);
+    // A new settings file starts with the system's default printer.
+    if (loaded < 0) {
+        refresh_default_printer(1);
+        save_settings();
+    }
 
     start_tick = GetTickCount();
     auto_timer_running = 0;

@@ -5,11 +5,11 @@
 #include "app/area_select_win.h"
 #include "app/copy_sequence_win.h"
 #include "app/dde_server_win.h"
-#include "app/ids.h"
-#include "app/shell_win.h"
 #include "app/hint_popup_win.h"
+#include "app/shell_win.h"
 #include "app/status.h"
 #include "app/tray_win.h"
+#include "base/ids.h"
 #include "files/mail_win.h"
 #include "print/printer_dialog_win.h"
 #include "settings/basic_dialog_win.h"
@@ -174,7 +174,7 @@ static void on_destroy()
         settings.window_top = wp.rcNormalPosition.top;
         settings.window_right = wp.rcNormalPosition.right;
         settings.window_bottom = wp.rcNormalPosition.bottom;
-        save_settings(0);
+        save_settings();
         WinHelpA(main_window, help_path, HELP_QUIT, 0);
     }
     PostQuitMessage(0);

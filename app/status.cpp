@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/ids.h"
-
-int main_state;
-int adjust_percent;
+#include "base/ids.h"
 
 namespace {
 

@@ -15,7 +15,3 @@ struct StatusLook {
 // `current`/`total` count dropped-file outputs (1 and 1 for a single copy).
 StatusLook status_look(int main_state, int output_device, long current, long total,
                        int adjust_percent);
-
-// The main window's state and the capture's progress, shown by the status line.
-extern int main_state;
-extern int adjust_percent;

@@ -5,8 +5,8 @@
 
 #include <shellapi.h>
 
-#include "app/ids.h"
 #include "app/shell_win.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
@@ -76,7 +76,7 @@ int move_into_tray()
     tray_icon_added = true;
     ShowWindow(main_window, SW_HIDE);
     settings.tray_mode = 1;
-    return save_settings(0);
+    return save_settings();
 }
 
 bool in_tray()
@@ -111,7 +111,7 @@ void on_tray_notify(LPARAM mouse_message)
     tray_icon_added = false;
     tray_wanted = false;
     settings.tray_mode = 0;
-    save_settings(0);
+    save_settings();
     ShowWindow(main_window, SW_SHOWNORMAL);
 }
 

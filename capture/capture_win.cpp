@@ -7,17 +7,9 @@
 #include <memory>
 #include <new>
 
-#include "app/shell_win.h"
-#include "app/status.h"
+#include "base/process_win.h"
 #include "capture/colour_adjust.h"
 #include "settings/settings.h"
-
-int capture_active_window;
-HWND capture_target;
-RECT capture_target_rect;
-RECT saved_main_rect;
-int16_t capture_width;
-int16_t capture_height;
 
 static const char CAPTURE_FAILED_TEXT[] = "画像の取り込みに失敗しました";
 
@@ -149,7 +141,7 @@ static void finish(HWND owner)
         SetWindowTextA(owner, "waiting");
 }
 
-int capture_to_clipboard(HWND owner)
+int capture_to_clipboard(HWND owner, const CaptureRequest& request)
 {
     bool needed = adjustment_needed(colour_rule_from(settings));
     if (!OpenClipboard(owner)) {
@@ -158,7 +150,7 @@ int capture_to_clipboard(HWND owner)
     }
     EmptyClipboard();
 
-    HWND reference = capture_active_window ? capture_target : owner;
+    HWND reference = request.active_window ? request.target : owner;
     HDC ref_dc = GetDC(reference);
     if (!ref_dc) {
         show_step_error(CAPTURE_FAILED_TEXT, "GET DC");
@@ -172,9 +164,9 @@ int capture_to_clipboard(HWND owner)
     }
 
     int src_x = 0, src_y = 0;
-    if (capture_active_window) {
-        src_x = capture_target_rect.left;
-        src_y = capture_target_rect.top;
+    if (request.active_window) {
+        src_x = request.target_rect.left;
+        src_y = request.target_rect.top;
     } else if (settings.use_fixed_area == 1) {
         src_x = settings.area_left;
         src_y = settings.area_top;
@@ -208,9 +200,9 @@ int capture_to_clipboard(HWND owner)
     ReleaseDC(NULL, screen);
 
     if (settings.high_speed_scan != 1)
-        SetWindowPos(owner, HWND_BOTTOM, saved_main_rect.left, saved_main_rect.top,
-                     saved_main_rect.right - saved_main_rect.left,
-                     saved_main_rect.bottom - saved_main_rect.top,
+        SetWindowPos(owner, HWND_BOTTOM, request.main_rect.left, request.main_rect.top,
+                     request.main_rect.right - request.main_rect.left,
+                     request.main_rect.bottom - request.main_rect.top,
                      SWP_SHOWWINDOW | SWP_NOACTIVATE);
     if (settings.capture_sound == 1)
         PlaySoundA("WAVE1", instance_handle, SND_RESOURCE | SND_ASYNC);

@@ -3,21 +3,20 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
-// What the next copy takes, set by the copy sequence before it calls capture_to_clipboard.
-extern int capture_active_window;  // 1 the foreground window, 0 the full screen
-extern HWND capture_target;        // the foreground window, or the main window
-extern RECT capture_target_rect;   // the foreground window's rectangle at the hot key
-extern RECT saved_main_rect;       // where the main window was before it was hidden
-// Size of the image to copy, and afterwards of the image on the clipboard (also set by the
-// BMP loader for a loaded file).
-extern int16_t capture_width;
-extern int16_t capture_height;
+// What to copy, as the caller noted it at the hot key: the foreground window's rectangle, or
+// (active_window 0) the full screen or the fixed area of the settings; and where the hidden
+// main window goes back to once the screen is copied.
+struct CaptureRequest {
+    int active_window;
+    HWND target;       // the foreground window, or the main window
+    RECT target_rect;  // the foreground window's rectangle at the hot key
+    RECT main_rect;
+};
 
 // 0 the clipboard holds the new, adjusted bitmap; -1 the display cannot copy bit blocks;
 // -2 the clipboard could not be opened (unchanged); -3 a later step failed (clipboard emptied).
-int capture_to_clipboard(HWND owner);
+// The image's size is left in capture_width and capture_height.
+int capture_to_clipboard(HWND owner, const CaptureRequest& request);
 
 // The colour adjustment pass over the bitmap selected into `dc`, with progress in the status
 // line. Works on the bitmap's bits in bulk when its format allows, else pixel by pixel.

@@ -1,7 +1,7 @@
 // The clipboard bitmap is where the current image lives: saved from there, loaded into there.
 #include "capture/clipboard_win.h"
 
-#include "app/shell_win.h"
+#include "base/process_win.h"
 #include "files/bmp_loader_win.h"
 #include "files/bmp_writer_win.h"
 #include "settings/settings.h"

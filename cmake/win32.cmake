@@ -22,9 +22,10 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
 # the sizes those systems accept and a call they lack does not compile. Test programs that link
 # them may use anything.
 set(OLD_WINDOWS_LEVEL WINVER=0x0400 _WIN32_WINNT=0x0400 _WIN32_IE=0x0200)
-set(RUNTIME_SOURCE ${CMAKE_SOURCE_DIR}/app/runtime_win.cpp)
-set(WINMAIN_START_SOURCE ${CMAKE_SOURCE_DIR}/app/start_winmain_win.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${RUNTIME_SOURCE} ${WINMAIN_START_SOURCE})
+set(RUNTIME_SOURCE ${CMAKE_SOURCE_DIR}/base/runtime_win.cpp)
+set(WINMAIN_START_SOURCE ${CMAKE_SOURCE_DIR}/base/start_winmain_win.cpp)
+set(MAIN_START_SOURCE ${CMAKE_SOURCE_DIR}/base/start_main_win.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${RUNTIME_SOURCE} ${WINMAIN_START_SOURCE} ${MAIN_START_SOURCE})
 add_library(kavrel_win STATIC ${WIN32_SOURCES})
 target_compile_definitions(kavrel_win PRIVATE ${OLD_WINDOWS_LEVEL})
 target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 winmm gdi32 user32)
@@ -32,7 +33,7 @@ target_link_libraries(kavrel_win PUBLIC kavrel_core winspool comdlg32 shell32 wi
 # The shipped programs and the libraries in them are compiled for the i486, the oldest processor
 # NT 4.0 runs on. The compiler's prebuilt runtime (C start-up, C++ library and unwinder, the
 # formatter) is built for the Pentium Pro, so they link none of it and start through
-# app/runtime_win.cpp over crtdll.dll, the C runtime every 32-bit Windows has (msvcrt.dll is
+# base/runtime_win.cpp over crtdll.dll, the C runtime every 32-bit Windows has (msvcrt.dll is
 # missing on the first Windows 95 and on NT 3.51). scripts/check-imports.py checks the little
 # that is still linked from prebuilt libraries, instruction by instruction.
 set(SHIPPED_CODE_OPTIONS -march=i486 -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables)
@@ -70,7 +71,7 @@ shipped_program(kavrel)
 
 # KVREQ.EXE: a console client that asks a running KAVREL for copies; not part of KAVREL.EXE.
 add_executable(kvreq ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq_win.cpp
-               ${CMAKE_SOURCE_DIR}/tools/kvreq/start_main_win.cpp
+               ${MAIN_START_SOURCE}
                ${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc)
 set_target_properties(kvreq PROPERTIES OUTPUT_NAME KVREQ SUFFIX ".EXE")
 target_include_directories(kvreq PRIVATE ${CMAKE_SOURCE_DIR})

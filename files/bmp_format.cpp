@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/byte_order.h"
+#include "base/byte_order.h"
 #include "settings/settings.h"
 
 // Each field starts where the one before it ends, and the last one ends at the header's size.

@@ -2,8 +2,7 @@
 // and made into a bitmap compatible with the display.
 #include "files/bmp_loader_win.h"
 
-#include "app/shell_win.h"
-#include "capture/capture_win.h"
+#include "base/process_win.h"
 #include "files/bmp_format.h"
 
 static const char STEP[] = "Load Bitmap";

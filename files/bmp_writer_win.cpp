@@ -7,8 +7,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/ids.h"
-#include "app/shell_win.h"
+#include "base/ids.h"
+#include "base/process_win.h"
 #include "files/bmp_format.h"
 #include "res/resource.h"
 #include "settings/settings.h"

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/path.h"
 #include "files/sysinfo.h"
 
 static bool put(char* out, size_t size, const Text& text)

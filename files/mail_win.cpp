@@ -3,10 +3,9 @@
 
 #include <windows.h>
 
-#include "app/copy_sequence_win.h"
 #include "app/hint_popup_win.h"
-#include "app/ids.h"
-#include "app/shell_win.h"
+#include "base/ids.h"
+#include "base/process_win.h"
 #include "files/mail.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -17,6 +16,7 @@ static constexpr DWORD MAIL_IDLE_WAIT_MS = 10000;
 
 // Launches whose notice has not gone out: launches less than a second apart restart the one
 // timer, and each still gets its own notice when it runs out.
+int mail_started;
 static int notices_due;
 
 int launch_mail_sender()
@@ -82,7 +82,7 @@ static void on_register(HWND dlg)
     settings_busy = 1;
     settings.mail_after_output =
         IsDlgButtonChecked(dlg, IDC_MAIL_AFTER_OUTPUT) == BST_CHECKED ? 1 : 0;
-    if (save_settings(0) == 0)
+    if (save_settings() == 0)
         settings_busy = 0;
     EndDialog(dlg, IDOK);
 }

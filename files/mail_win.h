@@ -2,6 +2,9 @@
 // switches the hand-off on.
 #pragma once
 
+// Set when the mail sender was started for the output in progress; the copy sequence clears it.
+extern int mail_started;
+
 // Starts the mail sender from the program folder with the output's archive name, waits until
 // it takes input, and starts the timer of the notification that follows. 1 not started
 // (`file_compression` is not 1), 0 started, -1 it could not be started (nothing is shown).

@@ -3,35 +3,11 @@
 
 #include <cstring>
 
-#include "app/cp932.h"
+#include "base/path.h"
 
 const char REPORT_SECTION_GAP[] = "\r\n\r\n";
 
 static const char REPORT_FILE_NAME[] = "SYSINFO.TXT";
-
-// Index of the last backslash that is a character of its own, or -1.
-static long last_backslash(const char* text, size_t length)
-{
-    long found = -1;
-    for (size_t i = 0; i < length; i++) {
-        unsigned char c = (unsigned char)text[i];
-        if (cp932_lead_byte(c) && i + 1 < length)
-            i++;
-        else if (c == '\\')
-            found = (long)i;
-    }
-    return found;
-}
-
-Text join_path(const char* folder, size_t folder_length, const char* name)
-{
-    // A drive root such as C:\ already ends in its backslash.
-    bool has_separator = folder_length > 0 &&
-                         last_backslash(folder, folder_length) == (long)folder_length - 1;
-    Text path;
-    path.add(folder, folder_length).add(has_separator ? "" : "\\").add(name);
-    return path;
-}
 
 bool form_report_path(char* out, size_t size, const char* output_file_name,
                       const char* program_dir)
@@ -40,17 +16,10 @@ bool form_report_path(char* out, size_t size, const char* output_file_name,
     strncpy(name, output_file_name, OUTPUT_NAME_BUF - 1);
     size_t name_length = strlen(name);
     long cut = last_backslash(name, name_length);
-    if (size == 0)
-        return false;
     // Called from the output step inside a window procedure: no memory means no report.
-    Text path = cut >= 1 ? join_path(name, (size_t)cut, REPORT_FILE_NAME)
-                         : join_path(program_dir, strlen(program_dir), REPORT_FILE_NAME);
-    if (path.failed() || path.size() >= size) {
-        memset(out, 0, size);
-        return false;
-    }
-    memcpy(out, path.c_str(), path.size() + 1);
-    return true;
+    return cut >= 1 ? join_path_into(out, size, name, (size_t)cut, REPORT_FILE_NAME)
+                    : join_path_into(out, size, program_dir, strlen(program_dir),
+                                     REPORT_FILE_NAME);
 }
 
 static void add_time_line(Text& text, const char* label, const ReportTime& t)

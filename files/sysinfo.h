@@ -5,15 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/text.h"
+#include "base/text.h"
 
 // Room for the longest folder the output file name can hold plus "\SYSINFO.TXT".
 constexpr size_t REPORT_PATH_BUF = 280;
 constexpr size_t OUTPUT_NAME_BUF = 256;
-
-// "folder\name" (the folder's first `folder_length` bytes), without doubling a backslash the
-// folder ends in (a drive root such as C:\).
-Text join_path(const char* folder, size_t folder_length, const char* name);
 
 // Where the report goes: the folder of the output file name (up to its last backslash after
 // the first character), else `program_dir`. False, with `out` emptied, when the path does not

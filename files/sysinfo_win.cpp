@@ -4,7 +4,7 @@
 #include <lmcons.h>
 #include <string.h>
 
-#include "app/shell_win.h"
+#include "base/process_win.h"
 #include "settings/settings.h"
 
 char report_path[REPORT_PATH_BUF];

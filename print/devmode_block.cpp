@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/byte_order.h"
+#include "base/byte_order.h"
 
 void fill_devmode_block(const SettingsRecord& record, unsigned char* block)
 {

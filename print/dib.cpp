@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/byte_order.h"
+#include "base/byte_order.h"
 
 static bool is_info_header(const void* header)
 {

@@ -4,8 +4,8 @@
 #include <commdlg.h>
 #include <string.h>
 
-#include "app/ids.h"
-#include "app/shell_win.h"
+#include "base/ids.h"
+#include "base/process_win.h"
 #include "settings/settings.h"
 
 static_assert(sizeof(FontRecord) == sizeof(LOGFONTA), "the file keeps a whole LOGFONTA");

@@ -5,10 +5,9 @@
 #include <stddef.h>
 #include <stdio.h>
 
-#include "app/shell_win.h"
-#include "capture/capture_win.h"
-#include "print/dib.h"
+#include "base/process_win.h"
 #include "print/devmode_block.h"
+#include "print/dib.h"
 #include "print/dib_win.h"
 #include "print/page_layout.h"
 #include "print/printer_setup.h"

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/hint_popup_win.h"
-#include "app/shell_win.h"
+#include "base/process_win.h"
 #include "print/printer_win.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -40,7 +40,7 @@ static void on_register(HWND dlg)
         return;
     settings_busy = 1;
     settings.printer_choice = IsDlgButtonChecked(dlg, IDC_PRINTER_STORED) == BST_CHECKED ? 1 : 2;
-    if (save_settings(0) == 0)
+    if (save_settings() == 0)
         settings_busy = 0;
     EndDialog(dlg, IDOK);
 }

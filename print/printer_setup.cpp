@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "app/byte_order.h"
+#include "base/byte_order.h"
 
 uint16_t stored_dm_size(const SettingsRecord& record)
 {

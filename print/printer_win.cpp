@@ -4,7 +4,7 @@
 #include <commdlg.h>
 #include <winspool.h>
 
-#include "app/shell_win.h"
+#include "base/process_win.h"
 #include "print/devmode_block.h"
 #include "print/printer_setup.h"
 #include "settings/settings.h"
@@ -125,7 +125,7 @@ int choose_printer(int request)
     free_dialog_blocks(pd);
     if (stored != 0)
         return -1;
-    return save_settings(0) == 0 ? 0 : -1;
+    return save_settings() == 0 ? 0 : -1;
 }
 
 int refresh_default_printer(int force)
@@ -151,7 +151,7 @@ int refresh_default_printer(int force)
         GlobalFree(pd.hDevNames);
     if (stored != 0)
         return -1;
-    save_settings(0);
+    save_settings();
     set_stored_dm_orientation(settings, ORIENTATION_LANDSCAPE);
     return 0;
 }

@@ -243,8 +243,10 @@ def check_instructions(exe, name):
 def main():
     allowed = allowed_imports(sys.argv[1])
     failures = 0
+    used = set()
     for exe in sys.argv[2:]:
         imports, header = imports_and_header(exe)
+        used.update(imports)
         name = exe.rsplit("/", 1)[-1]
         if not imports:
             print(f"{name}: no imports read")
@@ -263,6 +265,11 @@ def main():
             failures += 1
         print(f"{name}: {len(imports)} imports checked")
         failures += check_instructions(exe, name)
+    # The list says what the programs need: an entry nothing imports hides that.
+    for dll, function in sorted(allowed - used):
+        print(f"{sys.argv[1].rsplit('/', 1)[-1]}: {dll} {function} is imported by none of the "
+              "programs")
+        failures += 1
     print("import check:", "failed" if failures else "passed")
     return 1 if failures else 0
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/hint_popup_win.h"
-#include "app/shell_win.h"
+#include "base/process_win.h"
 #include "res/resource.h"
 #include "settings/dialog_controls_win.h"
 #include "settings/dialog_fields.h"
@@ -142,7 +142,7 @@ static void on_register(HWND dlg)
         settings.*c.field = dlg_number(dlg, c.value_text, 16);
     settings.reserved_d72 = 0;
     settings.reserved_d80 = 0;
-    save_settings(0);
+    save_settings();
     settings_busy = 0;
     EndDialog(dlg, IDOK);
 }

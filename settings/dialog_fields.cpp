@@ -1,7 +1,7 @@
 // Field rules of the settings dialogs.
 #include "settings/dialog_fields.h"
 
-#include "app/cp932.h"
+#include "base/cp932.h"
 
 int32_t leading_number(const char* text, size_t max_chars)
 {

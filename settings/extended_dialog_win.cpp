@@ -9,8 +9,8 @@
 #include <string.h>
 
 #include "app/hint_popup_win.h"
-#include "app/ids.h"
-#include "app/shell_win.h"
+#include "base/ids.h"
+#include "base/process_win.h"
 #include "files/bmp_writer_win.h"
 #include "print/font_win.h"
 #include "res/resource.h"
@@ -301,7 +301,7 @@ static void on_register(HWND dlg)
     take_checks(dlg, AUTO_CHECKS, chosen);
     take_numbers(dlg, TIME_FIELDS, chosen);
     settings = chosen;
-    if (save_settings(0) == 0) {
+    if (save_settings() == 0) {
         start_auto_output_timer();
         settings_busy = 0;
     }
@@ -314,7 +314,7 @@ static void on_pick_area(HWND dlg)
     take_first_group(dlg, chosen);
     take_checks(dlg, OUTPUT_CHECKS, chosen);
     settings = chosen;
-    if (save_settings(0) != 0) {
+    if (save_settings() != 0) {
         EndDialog(dlg, IDCANCEL);
         return;
     }

@@ -6,8 +6,8 @@
 #include <stdio.h>
 
 #include "app/hint_popup_win.h"
-#include "app/ids.h"
-#include "app/shell_win.h"
+#include "base/ids.h"
+#include "base/process_win.h"
 #include "res/resource.h"
 #include "settings/dialog_controls_win.h"
 #include "settings/hotkeys.h"
@@ -140,7 +140,7 @@ static void on_register(HWND dlg)
         settings.*row.hotkey.mod = hotkey_modifier_flags(combo_index(dlg, row.modifier_combo));
         settings.*row.hotkey.vk = hotkey_key_code(combo_index(dlg, row.key_combo));
     }
-    if (save_settings(0) != 0) {
+    if (save_settings() != 0) {
         EndDialog(dlg, IDOK);
         return;
     }

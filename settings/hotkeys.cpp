@@ -1,7 +1,7 @@
 // The hot-key table shared by start-up repairs, installation and the key setup.
 #include "settings/hotkeys.h"
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 constexpr uint32_t VK_PRINT_SCREEN = 44;
 constexpr uint32_t VK_LETTER_P = 80;

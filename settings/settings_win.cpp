@@ -4,9 +4,7 @@
 
 #include <stdio.h>
 
-#include "app/shell_win.h"
-#include "app/status.h"
-#include "print/printer_win.h"
+#include "base/process_win.h"
 #include "settings/settings.h"
 
 static HANDLE open_settings_file()
@@ -41,10 +39,8 @@ int load_settings()
     return settings_load_image(settings, size, image, got);
 }
 
-int save_settings(int refresh_printer)
+int save_settings()
 {
-    if (refresh_printer == 1)
-        refresh_default_printer(1);
     HANDLE file = open_settings_file();
     if (file == INVALID_HANDLE_VALUE) {
         show_error_box("ユーザー情報が出力できません");

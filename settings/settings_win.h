@@ -4,6 +4,5 @@
 // 0 read; -1 too short or the last block read got nothing; -2 cannot be opened (user told).
 int load_settings();
 
-// 0 written, -1 not. With refresh_printer 1 the stored printer is first taken from the
-// system's default printer.
-int save_settings(int refresh_printer);
+// 0 written, -1 not.
+int save_settings();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/copy_sequence_win.h"
 #include "app/shell_win.h"
 #include "capture/capture_win.h"
 #include "files/bmp_loader_win.h"
@@ -45,7 +46,7 @@ int main(int argc, char** argv)
         capture_width = (int16_t)w;
         capture_height = (int16_t)h;
         double t0 = now_ms();
-        if (capture_to_clipboard(main_window) != 0) {
+        if (capture_to_clipboard(main_window, noted_capture()) != 0) {
             printf("capture failed\n");
             return 1;
         }

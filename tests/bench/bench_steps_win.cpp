@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/copy_sequence_win.h"
 #include "app/shell_win.h"
 #include "capture/capture_win.h"
 #include "files/bmp_format.h"
@@ -347,7 +348,7 @@ int main(int argc, char** argv)
         capture_height = (int16_t)h;
         {
             STEP("whole_capture_to_clipboard");
-            capture_to_clipboard(main_window);
+            capture_to_clipboard(main_window, noted_capture());
         }
         HDC dc = GetDC(main_window);
         OpenClipboard(main_window);
@@ -361,7 +362,7 @@ int main(int argc, char** argv)
     }
 
     if (prints > 0) {
-        save_settings(0);
+        save_settings();
         refresh_default_printer(1);
         settings.printer_choice = 1;
         char device[CCHDEVICENAME + 1] = {0};

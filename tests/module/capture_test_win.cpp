@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/copy_sequence_win.h"
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "capture/capture_win.h"
@@ -145,7 +146,7 @@ protected:
 
 TEST_F(Capture, FixedAreaGivesThatSizeAndOrigin)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     EXPECT_EQ(capture_width, 200);
     EXPECT_EQ(capture_height, 100);
     Image img = clipboard_image();
@@ -166,7 +167,7 @@ TEST_F(Capture, ActiveWindowCopyTakesItsRectangleAndIgnoresTheFixedArea)
     GetWindowRect(pattern, &capture_target_rect);
     capture_width = 200;
     capture_height = 100;
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     Image img = clipboard_image();
     ASSERT_EQ(img.width, 200);
     EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]));
@@ -177,7 +178,7 @@ TEST_F(Capture, InversionHappensDuringTheCopyWithoutAPass)
 {
     settings.invert_image = 1;
     clear_painted_percents();
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     Image img = clipboard_image();
     EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]) ^ 0xFFFFFF);
     EXPECT_EQ(img.at(199, 99), rgb_of(QUADRANTS[3]) ^ 0xFFFFFF);
@@ -189,7 +190,7 @@ TEST_F(Capture, InversionHappensDuringTheCopyWithoutAPass)
 // and progress shows before the same columns as the rule says.
 TEST_F(Capture, AdjustedCopyIsTheRuleAppliedToEveryPixel)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     Image plain = clipboard_image();
     ASSERT_EQ(plain.width, 200);
 
@@ -214,7 +215,7 @@ TEST_F(Capture, AdjustedCopyIsTheRuleAppliedToEveryPixel)
         settings.binarize_threshold = c.threshold;
         settings.invert_image = c.invert;
         clear_painted_percents();
-        ASSERT_EQ(capture_to_clipboard(main_window), 0);
+        ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
         Image img = clipboard_image();
         ASSERT_EQ(img.width, plain.width);
         ColourRule rule = colour_rule_from(settings);
@@ -236,7 +237,7 @@ TEST_F(Capture, MinimisedMainWindowSaysWaitingAfterwards)
 {
     ShowWindow(main_window, SW_MINIMIZE);
     settings.brightness = 5;
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     char title[64] = "";
     GetWindowTextA(main_window, title, sizeof title);
     EXPECT_STREQ(title, "waiting");
@@ -248,7 +249,7 @@ TEST_F(Capture, HiddenMainWindowComesBackAtItsSavedPlace)
     GetWindowRect(main_window, &saved_main_rect);
     OffsetRect(&saved_main_rect, -100, -50);
     ShowWindow(main_window, SW_HIDE);
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     EXPECT_TRUE(IsWindowVisible(main_window));
     RECT now;
     GetWindowRect(main_window, &now);
@@ -268,11 +269,11 @@ static DWORD WINAPI hold_clipboard(void* arg)
 
 TEST_F(Capture, ClipboardHeldElsewhereGivesMinusTwoAndKeepsItsContent)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     HANDLE events[2] = {CreateEventA(NULL, TRUE, FALSE, NULL), CreateEventA(NULL, TRUE, FALSE, NULL)};
     HANDLE holder = CreateThread(NULL, 0, hold_clipboard, events, 0, NULL);
     ASSERT_TRUE(wait_pumping(events[0], 5000));
-    EXPECT_EQ(capture_to_clipboard(main_window), -2);
+    EXPECT_EQ(capture_to_clipboard(main_window, noted_capture()), -2);
     SetEvent(events[1]);
     std::vector<std::string> texts = boxes->texts();
     boxes->clear();
@@ -475,7 +476,7 @@ TEST_F(Capture, ShortWriteBackIsFinishedWithoutAdjustingRowsTwice)
 
 TEST_F(Capture, ClipboardImageBecomesA24BitPackedDib)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     ASSERT_TRUE(OpenClipboard(NULL));
     HGLOBAL dib = bitmap_to_dib((HBITMAP)GetClipboardData(CF_BITMAP), NULL);
     CloseClipboard();
@@ -516,7 +517,7 @@ TEST_F(Capture, SavedImageLoadsBackOntoTheClipboard)
     std::string path = dir + "\\COPY.BMP";
     snprintf(settings.output_file_name, sizeof settings.output_file_name, "%s", path.c_str());
     settings.file_name_mode = 0;
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     Image captured = clipboard_image();
     ASSERT_EQ(save_clipboard_image(), 0);
     ASSERT_TRUE(file_exists(path));
@@ -537,7 +538,7 @@ TEST_F(Capture, SavedImageLoadsBackOntoTheClipboard)
 
 TEST_F(Capture, UnreadableFileLeavesClipboardAndSizeAlone)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     std::string dir = fresh_work_dir("clipboard-bad-file");
     std::string path = dir + "\\NOTES.BMP";
     write_file(path, Bytes{'h', 'e', 'l', 'l', 'o'});

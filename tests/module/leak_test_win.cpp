@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/copy_sequence_win.h"
 #include "app/shell_win.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
@@ -291,11 +292,11 @@ protected:
     // The printer setup as the program stores it for the system's default printer.
     void use_default_printer()
     {
-        ASSERT_EQ(save_settings(0), 0);
+        ASSERT_EQ(save_settings(), 0);
         ASSERT_EQ(refresh_default_printer(1), 0);
         set_stored_dm_orientation(settings, 1);
         settings.printer_choice = 1;
-        ASSERT_EQ(save_settings(0), 0);
+        ASSERT_EQ(save_settings(), 0);
     }
     // Waits for the `count` documents printed since `before` and removes them.
     void remove_printed(const std::set<std::string>& before, size_t count)
@@ -343,7 +344,7 @@ const char PREPARE_FAILED[] = "印刷準備に失敗しました";
 TEST_F(Leaks, CaptureWithAdjustment)
 {
     expect_no_leak(CYCLES, [this] {
-        return capture_to_clipboard(main_window) == 0 && clipboard_bitmap_is(200, 100) &&
+        return capture_to_clipboard(main_window, noted_capture()) == 0 && clipboard_bitmap_is(200, 100) &&
                no_box();
     });
     // Where the bits cannot be had the pass goes pixel by pixel (a small area: that is slow).
@@ -352,7 +353,7 @@ TEST_F(Leaks, CaptureWithAdjustment)
     ImportHook bits("gdi32.dll", "GetDIBits", (void*)no_bits);
     ASSERT_TRUE(bits.original);
     expect_no_leak(CYCLES, [this] {
-        return capture_to_clipboard(main_window) == 0 && clipboard_bitmap_is(20, 10) &&
+        return capture_to_clipboard(main_window, noted_capture()) == 0 && clipboard_bitmap_is(20, 10) &&
                no_box();
     });
 }
@@ -362,14 +363,14 @@ TEST_F(Leaks, FailedCaptures)
     {
         ClipboardHeld held;
         expect_no_leak(CYCLES, [this] {
-            return capture_to_clipboard(main_window) == -2 && one_box(CAPTURE_FAILED, "OPEN CLIP");
+            return capture_to_clipboard(main_window, noted_capture()) == -2 && one_box(CAPTURE_FAILED, "OPEN CLIP");
         });
     }
     {
         ImportHook bitmap("gdi32.dll", "CreateCompatibleBitmap", (void*)no_bitmap);
         ASSERT_TRUE(bitmap.original);
         expect_no_leak(CYCLES, [this] {
-            return capture_to_clipboard(main_window) == -3 &&
+            return capture_to_clipboard(main_window, noted_capture()) == -3 &&
                    one_box(CAPTURE_FAILED, "CREATE CB BM");
         });
     }
@@ -377,7 +378,7 @@ TEST_F(Leaks, FailedCaptures)
         ImportHook dc("gdi32.dll", "CreateCompatibleDC", (void*)no_memory_dc);
         ASSERT_TRUE(dc.original);
         expect_no_leak(CYCLES, [this] {
-            return capture_to_clipboard(main_window) == -3 && one_box(CAPTURE_FAILED, "OPEN CB DC");
+            return capture_to_clipboard(main_window, noted_capture()) == -3 && one_box(CAPTURE_FAILED, "OPEN CB DC");
         });
     }
     {
@@ -385,7 +386,7 @@ TEST_F(Leaks, FailedCaptures)
         ImportHook data("user32.dll", "SetClipboardData", (void*)no_clipboard_data);
         ASSERT_TRUE(data.original);
         expect_no_leak(CYCLES, [this] {
-            return capture_to_clipboard(main_window) == -3 &&
+            return capture_to_clipboard(main_window, noted_capture()) == -3 &&
                    box_has_code(last_box, REFUSED_HAND_OFF) && one_box(CAPTURE_FAILED, "SET CLIP");
         });
     }
@@ -393,7 +394,7 @@ TEST_F(Leaks, FailedCaptures)
 
 TEST_F(Leaks, BmpWrite)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     settings.file_name_mode = 0;  // the same file, written again
     std::string file = dir + "\\COPY.BMP";
     strcpy(settings.output_file_name, file.c_str());
@@ -405,7 +406,7 @@ TEST_F(Leaks, BmpWrite)
 
 TEST_F(Leaks, FailedBmpWrites)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     settings.file_name_mode = 0;
     // A folder that does not exist.
     strcpy(settings.output_file_name, (dir + "\\none\\COPY.BMP").c_str());
@@ -428,7 +429,7 @@ TEST_F(Leaks, FailedBmpWrites)
 
 TEST_F(Leaks, BmpLoadOntoTheClipboard)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     std::string file = dir + "\\COPY.BMP";
     strcpy(settings.output_file_name, file.c_str());
     settings.file_name_mode = 0;
@@ -441,7 +442,7 @@ TEST_F(Leaks, BmpLoadOntoTheClipboard)
 
 TEST_F(Leaks, RefusedBmpFiles)
 {
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     std::string good = dir + "\\COPY.BMP";
     strcpy(settings.output_file_name, good.c_str());
     settings.file_name_mode = 0;
@@ -511,7 +512,7 @@ TEST_F(Leaks, Print)
     // The default printer is taken through PrintDlgA, which crashes there.
     SKIP_WHERE_NOTHING_PRINTS();
     use_default_printer();
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     std::set<std::string> pdfs = printed_pdfs();
     const int cycles = 40;
     expect_no_leak(cycles, [this] { return print_image() == 0 && no_box(); });
@@ -532,7 +533,7 @@ TEST_F(Leaks, FailedPrints)
     // The default printer is taken through PrintDlgA, which crashes there.
     SKIP_WHERE_NOTHING_PRINTS();
     use_default_printer();
-    ASSERT_EQ(capture_to_clipboard(main_window), 0);
+    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
     {
         // A document the printer refuses to begin.
         ImportHook doc("gdi32.dll", "StartDocA", (void*)no_document);

@@ -239,7 +239,7 @@ protected:
         snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
         reset_settings(settings);
         repair_loaded_settings(settings);
-        ASSERT_EQ(save_settings(0), 0);
+        ASSERT_EQ(save_settings(), 0);
         ASSERT_EQ(refresh_default_printer(1), 0);
         set_stored_dm_orientation(settings, 1);
         settings.printer_choice = 1;

@@ -74,7 +74,7 @@ protected:
         snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
         reset_settings(settings);
         repair_loaded_settings(settings);
-        ASSERT_EQ(save_settings(0), 0);
+        ASSERT_EQ(save_settings(), 0);
         // The stored printer: the system default, taken as the program takes it.
         ASSERT_EQ(refresh_default_printer(1), 0);
         set_stored_dm_orientation(settings, 1);
@@ -159,7 +159,7 @@ TEST_F(Print, DefaultPrinterChoicePrintsLandscape)
     put_image_on_clipboard(200, 200);
     settings.printer_choice = 2;
     settings.proportional_print = 1;
-    ASSERT_EQ(save_settings(0), 0);  // the job reloads the file for the default printer
+    ASSERT_EQ(save_settings(), 0);  // the job reloads the file for the default printer
     PageLayout l = layout_page(3508, 2479, image_w, image_h, 0, 0, true);
     print_and_keep("landscape", print_image, "landscape\n" + image_expectations(l, 3508));
 }

@@ -32,7 +32,7 @@ protected:
         snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
         reset_settings(settings);
         repair_loaded_settings(settings);
-        ASSERT_EQ(save_settings(0), 0);
+        ASSERT_EQ(save_settings(), 0);
         boxes.reset(new BoxWatcher);
     }
     void TearDown() override

@@ -35,7 +35,7 @@ HWND stand_in_with_default_settings(const char* folder)
     snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
     reset_settings(settings);
     repair_loaded_settings(settings);
-    if (save_settings(0) != 0)
+    if (save_settings() != 0)
         return NULL;
     return make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
 }

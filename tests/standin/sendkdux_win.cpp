@@ -7,7 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "app/ids.h"
+#include "base/ids.h"
 
 static const UINT_PTR GIVE_UP_TIMER = 1;
 static const UINT GIVE_UP_MS = 20000;

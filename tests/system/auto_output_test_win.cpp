@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "tests/system/harness_win.h"
 

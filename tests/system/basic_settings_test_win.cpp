@@ -8,7 +8,7 @@
 #include <cstddef>
 
 #include "app/hint_popup.h"
-#include "app/ids.h"
+#include "base/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"

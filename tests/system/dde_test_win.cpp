@@ -11,7 +11,7 @@
 #include <cstddef>
 
 #include "app/dde_commands.h"
-#include "app/ids.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "tests/system/harness_win.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
 #include "tests/system/outside_win.h"

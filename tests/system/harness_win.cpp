@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "app/dde_commands.h"
-#include "app/ids.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 
 static std::string exe_dir()

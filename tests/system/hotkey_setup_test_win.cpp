@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"

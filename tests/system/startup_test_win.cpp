@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/dde_commands.h"
-#include "app/ids.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "tests/system/harness_win.h"
 

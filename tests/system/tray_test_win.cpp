@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "settings/settings.h"
 #include "tests/system/harness_win.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ids.h"
+#include "base/ids.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"

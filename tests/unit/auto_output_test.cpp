@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/auto_output.h"
-#include "app/ids.h"
+#include "base/ids.h"
 
 namespace {
 

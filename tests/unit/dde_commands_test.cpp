@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/dde_commands.h"
-#include "app/ids.h"
+#include "base/ids.h"
 
 namespace {
 

@@ -60,6 +60,8 @@ TEST(ReportPath, ADoubleByteCharacterEndingIn5CIsNoFolderSeparator)
     EXPECT_EQ(report_path_for(name.c_str(), "C:\\APP"), "D:\\HC\\SYSINFO.TXT");
     std::string folder = "D:\\" + bytes({0x83, 0x5C});  // D:\ソ
     EXPECT_EQ(report_path_for((folder + "\\A.BMP").c_str(), "C:\\APP"), folder + "\\SYSINFO.TXT");
+    // The program folder's last byte is 0x5C too: still no separator of its own.
+    EXPECT_EQ(report_path_for("COPY.BMP", "C:\\一覧表"), "C:\\一覧表\\SYSINFO.TXT");
 }
 
 TEST(ReportPath, NeverOverflowsHoweverLongTheFolder)

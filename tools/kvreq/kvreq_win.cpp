@@ -10,7 +10,7 @@
 #include <string.h>
 
 #include "app/dde_commands.h"
-#include "app/ids.h"
+#include "base/ids.h"
 
 enum Outcome { ACCEPTED = 0, REFUSED = 1, NOT_RUNNING = 2, NO_ANSWER = 3 };
 

@@ -4,7 +4,7 @@
 
 #include <stdlib.h>
 
-#include "app/runtime_win.h"
+#include "base/runtime_win.h"
 
 // The command line after the program's name, which may be quoted. A double-byte character's
 // second byte is never a blank or '"', so a byte-wise scan is safe.

@@ -1,5 +1,5 @@
 // The program's formatter and growable text; see text.h.
-#include "app/text.h"
+#include "base/text.h"
 
 #include <climits>
 #include <cstdint>

@@ -15,7 +15,7 @@
 // was, so it can be used again.
 int format_text_v(char* out, size_t size, const char* format, va_list args);
 int format_text(char* out, size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    __attribute__((format(gnu_printf, 3, 4)));
 
 class Text {
 public:
@@ -31,7 +31,7 @@ public:
     Text& add(const char* bytes, size_t count);
     Text& add(const char* text);
     Text& add(const Text& other);
-    Text& add_format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    Text& add_format(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 
     // Zero-terminated; empty once failed.
     const char* c_str() const { return failed_ || !bytes_ ? "" : bytes_; }

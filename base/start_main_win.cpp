@@ -3,7 +3,7 @@
 // the output streams.
 #include <stdlib.h>
 
-#include "app/runtime_win.h"
+#include "base/runtime_win.h"
 
 extern "C" {
 __declspec(dllimport) void __GetMainArgs(int* argc, char*** argv, char*** env,

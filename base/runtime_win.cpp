@@ -2,14 +2,14 @@
 // formatter (those are built for the Pentium Pro and later, these programs for the i486):
 // static constructors and destructors, atexit, the allocation operators the programs use, and
 // the C library's formatted output, done by the program's own formatter.
-#include "app/runtime_win.h"
+#include "base/runtime_win.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 
 #include <new>
 
-#include "app/text.h"
+#include "base/text.h"
 
 extern "C" {
 
