@@ -1,5 +1,6 @@
-// Area selection: a transparent popup over the whole screen with an inverting rubber band; the
-// screen as it was stays visible under it because the popup never erases its background.
+// Area selection: a popup over the whole screen with an inverting rubber band. It shows the
+// screen as it was when the selection opened: from a copy taken then, since under the desktop
+// window manager a window that paints nothing shows black, not what lies beneath it.
 #include "app/area_select_win.h"
 
 #include "app/area_select.h"
@@ -17,6 +18,46 @@ static int area_anchor_x, area_anchor_y;
 static int area_current_x, area_current_y;
 static int area_dragging;
 static int area_done;
+// The screen the popup covers, and its copy while the popup lives (NULL when it could not be
+// made: the popup then paints nothing, as it did on every system once).
+static int area_width, area_height;
+static HDC screen_copy;
+static HBITMAP screen_copy_bitmap;
+static HGDIOBJ screen_copy_default;
+
+static void release_screen_copy()
+{
+    if (screen_copy) {
+        SelectObject(screen_copy, screen_copy_default);
+        DeleteDC(screen_copy);
+    }
+    if (screen_copy_bitmap)
+        DeleteObject(screen_copy_bitmap);
+    screen_copy = NULL;
+    screen_copy_bitmap = NULL;
+}
+
+static void take_screen_copy(HDC screen)
+{
+    release_screen_copy();
+    screen_copy_bitmap = CreateCompatibleBitmap(screen, area_width, area_height);
+    if (!screen_copy_bitmap)
+        return;
+    screen_copy = CreateCompatibleDC(screen);
+    if (!screen_copy) {
+        release_screen_copy();
+        return;
+    }
+    screen_copy_default = SelectObject(screen_copy, screen_copy_bitmap);
+    BitBlt(screen_copy, 0, 0, area_width, area_height, screen, 0, 0, SRCCOPY);
+}
+
+// The pointer's place in the popup, kept on the screen it covers.
+static void take_point(LPARAM lp, int* x, int* y)
+{
+    *x = (int)area_coordinate(LOWORD(lp), area_width);
+    *y = (int)area_coordinate(HIWORD(lp), area_height);
+}
 
 // Drawn twice at the same place, the band restores what was under it.
 static void draw_band(HDC dc)
@@ -44,8 +85,9 @@ static void end_selection(HWND hwnd, int timer)
 
 static void on_button_down(HWND hwnd, LPARAM lp)
 {
-    area_anchor_x = area_current_x = LOWORD(lp);
-    area_anchor_y = area_current_y = HIWORD(lp);
+    take_point(lp, &area_current_x, &area_current_y);
+    area_anchor_x = area_current_x;
+    area_anchor_y = area_current_y;
     draw_band(hwnd);
     SetCapture(hwnd);
     SetCursor(LoadCursorA(NULL, IDC_CROSS));
@@ -58,8 +100,7 @@ static void on_mouse_move(HWND hwnd, LPARAM lp)
         return;
     SetCursor(LoadCursorA(NULL, IDC_CROSS));
     draw_band(hwnd);
-    area_current_x = LOWORD(lp);
-    area_current_y = HIWORD(lp);
+    take_point(lp, &area_current_x, &area_current_y);
     draw_band(hwnd);
 }
 
@@ -69,8 +110,7 @@ static void on_button_up(HWND hwnd, LPARAM lp)
         return;
     draw_band(hwnd);
     ReleaseCapture();
-    area_current_x = LOWORD(lp);
-    area_current_y = HIWORD(lp);
+    take_point(lp, &area_current_x, &area_current_y);
     area_dragging = 0;
     area_done = 1;
     end_selection(hwnd, TIMER_AREA_DONE);
@@ -89,6 +129,10 @@ static void on_area_paint(HWND hwnd)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    if (screen_copy)
+        BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+               ps.rcPaint.bottom - ps.rcPaint.top, screen_copy, ps.rcPaint.left, ps.rcPaint.top,
+               SRCCOPY);
     if (area_done == 1) {
         RECT rc = {area_anchor_x, area_anchor_y, area_current_x, area_current_y};
         FillRect(dc, &rc, (HBRUSH)GetStockObject(BLACK_BRUSH));
@@ -120,6 +164,9 @@ LRESULT CALLBACK area_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case WM_PAINT:
         on_area_paint(hwnd);
         return 0;
+    case WM_DESTROY:
+        release_screen_copy();
+        return 0;
     default:
         return DefWindowProcA(hwnd, msg, wparam, lparam);
     }
@@ -131,11 +178,15 @@ static void open_area_window()
     main_state = SELECTING_AREA;
     refresh_status();
     HDC screen = GetDC(NULL);
-    int width = (int16_t)GetDeviceCaps(screen, HORZRES);
-    int height = (int16_t)GetDeviceCaps(screen, VERTRES);
+    area_width = (int16_t)GetDeviceCaps(screen, HORZRES);
+    area_height = (int16_t)GetDeviceCaps(screen, VERTRES);
+    take_screen_copy(screen);
     ReleaseDC(NULL, screen);
-    area_window = CreateWindowExA(0, AREA_WINDOW_CLASS, NULL, WS_POPUP | WS_VISIBLE, 0, 0, width,
-                                  height, main_window, NULL, instance_handle, NULL);
+    area_window = CreateWindowExA(0, AREA_WINDOW_CLASS, NULL, WS_POPUP | WS_VISIBLE, 0, 0,
+                                  area_width, area_height, main_window, NULL, instance_handle,
+                                  NULL);
+    if (!area_window)
+        release_screen_copy();
 }
 
 static void confirm_area()

@@ -11,6 +11,7 @@
 #include "base/ids.h"
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
+#include "capture/window_frame_win.h"
 #include "files/mail_win.h"
 #include "files/sysinfo_win.h"
 #include "print/print_job_win.h"
@@ -98,7 +99,7 @@ static void note_capture_target()
 {
     if (capture_active_window) {
         capture_target = GetForegroundWindow();
-        GetWindowRect(capture_target, &capture_target_rect);
+        window_frame_rect(capture_target, &capture_target_rect);
         capture_width = (int16_t)(capture_target_rect.right - capture_target_rect.left);
         capture_height = (int16_t)(capture_target_rect.bottom - capture_target_rect.top);
     } else {
@@ -150,7 +151,9 @@ static void accept(int id)
     main_state = ADJUSTING;
     refresh_status();
     GetWindowRect(main_window, &saved_main_rect);
-    SetWindowPos(main_window, HWND_BOTTOM, -200, -200, 180, 42, SWP_HIDEWINDOW);
+    // Its size kept: scaled to the display, it comes back as it was.
+    SetWindowPos(main_window, HWND_BOTTOM, -200, -200, saved_main_rect.right - saved_main_rect.left,
+                 saved_main_rect.bottom - saved_main_rect.top, SWP_HIDEWINDOW);
     UpdateWindow(main_window);
     SetTimer(main_window, TIMER_CAPTURE_DELAY, CAPTURE_DELAY_MS, NULL);
 }

@@ -2,6 +2,7 @@
 // settings file, then the message loop.
 #include "app/area_select_win.h"
 #include "app/dde_server_win.h"
+#include "app/dpi_win.h"
 #include "app/shell_win.h"
 #include "app/status.h"
 #include "app/tray_win.h"
@@ -12,8 +13,6 @@
 #include "settings/settings_win.h"
 
 static const DWORD MAIN_WINDOW_STYLE = WS_SYSMENU | WS_MINIMIZEBOX;
-static const int MAIN_WINDOW_WIDTH = 180;
-static const int MAIN_WINDOW_HEIGHT = 42;
 
 struct SystemMenuItem {
     UINT command;  // 0: separator
@@ -111,10 +110,14 @@ static int query_platform()
     return (int)info.dwPlatformId;
 }
 
+// 180 x 42 at 96 DPI; on a display of another scale, the same client area scaled, so the status
+// line is whole there too. (A top-level window without WS_POPUP always has a caption.)
 static void place_main_window()
 {
-    SetWindowPos(main_window, HWND_BOTTOM, settings.window_left, settings.window_top,
-                 MAIN_WINDOW_WIDTH, MAIN_WINDOW_HEIGHT, SWP_NOACTIVATE);
+    main_window_dpi = window_dpi(main_window);
+    DpiSize size = main_window_size_now(main_window, MAIN_WINDOW_STYLE | WS_CAPTION);
+    SetWindowPos(main_window, HWND_BOTTOM, settings.window_left, settings.window_top, size.width,
+                 size.height, SWP_NOACTIVATE);
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

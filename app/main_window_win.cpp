@@ -5,6 +5,7 @@
 #include "app/area_select_win.h"
 #include "app/copy_sequence_win.h"
 #include "app/dde_server_win.h"
+#include "app/dpi_win.h"
 #include "app/hint_popup_win.h"
 #include "app/shell_win.h"
 #include "app/status.h"
@@ -19,13 +20,14 @@
 #include "settings/settings.h"
 #include "settings/settings_win.h"
 
-static const RECT STATUS_RECT = {0, 0, 150, 40};
-static const int STATUS_X = 55;
-static const int STATUS_Y = 3;
+// Sent by Windows 8.1 and later (WINVER 0x0603), which the headers of this program's level lack.
+static const UINT DPI_CHANGED_MESSAGE = 0x02E0;  // WM_DPICHANGED
 
 void refresh_status()
 {
-    InvalidateRect(main_window, &STATUS_RECT, TRUE);
+    StatusMetrics m = status_metrics(main_window_dpi);
+    RECT status_rect = {0, 0, m.refresh_right, m.refresh_bottom};
+    InvalidateRect(main_window, &status_rect, TRUE);
     UpdateWindow(main_window);
 }
 
@@ -43,9 +45,10 @@ static void on_paint(HWND hwnd)
 {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
+    StatusMetrics m = status_metrics(main_window_dpi);
     LOGFONTA lf = {};
-    lf.lfHeight = 11;
-    lf.lfWidth = 5;
+    lf.lfHeight = m.font_height;
+    lf.lfWidth = m.font_width;
     strcpy(lf.lfFaceName, "ROMAN");
     HFONT font = CreateFontIndirectA(&lf);
     HGDIOBJ old_font = SelectObject(dc, font);
@@ -58,7 +61,7 @@ static void on_paint(HWND hwnd)
     const char* caption = look.caption;
     if (!IsIconic(hwnd)) {
         SetTextColor(dc, RGB(look.red, look.green, look.blue));
-        TextOutA(dc, STATUS_X, STATUS_Y, look.line, (int)strlen(look.line));
+        TextOutA(dc, m.x, m.y, look.line, (int)strlen(look.line));
         caption = APP_TITLE;
     }
     // Setting an unchanged caption would only repaint the frame.
@@ -239,6 +242,9 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
         return 0;
     case UM_TRAY_NOTIFY:
         on_tray_notify(lparam);
+        return 0;
+    case DPI_CHANGED_MESSAGE:
+        on_dpi_changed(hwnd, wparam, lparam);
         return 0;
     default:
         return DefWindowProcA(hwnd, msg, wparam, lparam);

@@ -94,6 +94,16 @@ if(KAVREL_WIN32)
     set_tests_properties(system_tests_${version} module_tests_${version} PROPERTIES
                          TIMEOUT 1200 ENVIRONMENT KAVREL_EXTRA_SESSION=1)
   endforeach()
+  # A few system tests on a scaled display (Wine's LogPixels): the status line whole, a copy of
+  # the screen at its size, the area selection.
+  set(SCALED_SYSTEM_TESTS "StatusLine.IsWholeAtTheDisplaysScale:Copy.PrintScreenWritesTheScreenAsABmpFile:AreaSelection.*")
+  foreach(dpi 144 192)
+    add_test(NAME system_tests_dpi${dpi}
+      COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --test
+              ${WIN32_BUILD_DIR}/system_tests.exe --gtest_filter=${SCALED_SYSTEM_TESTS})
+    set_tests_properties(system_tests_dpi${dpi} PROPERTIES TIMEOUT 600 COST 30
+                         ENVIRONMENT "KAVREL_DPI=${dpi};KAVREL_EXTRA_SESSION=1")
+  endforeach()
   set_tests_properties(system_tests_win98 PROPERTIES COST 95)
   set_tests_properties(system_tests_nt40 PROPERTIES COST 118)
   set_tests_properties(module_tests_win98 PROPERTIES COST 47)

@@ -12,6 +12,8 @@
 # the prefix reports: win98 (the Windows 95 family), nt40, or default (Wine's own, a modern
 # NT). It is passed on to the programs of the session as KAVREL_WINDOWS_VERSION.
 # KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
+# KAVREL_DPI=N gives the session a display of N DPI (Wine's LogPixels; default Wine's own, 96):
+# 144 is a scale of 150 %, 192 of 200 %.
 # The prefixes are copies of a template made once (KAVREL_WINE_TEMPLATES names its folder,
 # by default ~/.cache/kavrel/wine-templates).
 set -euo pipefail
@@ -19,6 +21,8 @@ set -euo pipefail
 usage="usage: wine-session.sh [--version win98|nt40|default] --test EXE [ARGS] | --run DIR EXE | --shell CMD [ARGS]"
 screen=${KAVREL_SCREEN:-1024x768}
 [[ $screen =~ ^[0-9]+x[0-9]+$ ]] || { echo "KAVREL_SCREEN must be WIDTHxHEIGHT" >&2; exit 2; }
+dpi=${KAVREL_DPI:-}
+[[ -z $dpi || $dpi =~ ^[1-9][0-9]{1,2}$ ]] || { echo "KAVREL_DPI must be a number of DPI, like 144" >&2; exit 2; }
 windows_version=${KAVREL_WINDOWS_VERSION:-default}
 if [ "${1:-}" = --version ]; then
     windows_version=${2:?$usage}
@@ -221,6 +225,7 @@ copy_template() {
 # - the system GetVersionEx reports to every program of the prefix ("-": Wine's own);
 # - every window of the session goes into one virtual desktop; the one named "shell" has a
 #   task bar with a notification area;
+# - the display's DPI, when KAVREL_DPI asks for one;
 # - a program that crashes ends with its backtrace on stderr, instead of waiting for
 #   someone to close the debugger's crash dialog.
 session_settings() {
@@ -230,6 +235,9 @@ session_settings() {
         '[Software\Wine\Explorer]' '"Desktop"="shell"' '' \
         '[Software\Wine\Explorer\Desktops]' "\"shell\"=\"$screen\"" '' \
         '[Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' ''
+    if [ -n "$dpi" ]; then
+        printf '%s\n' '[Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf %08x "$dpi")" ''
+    fi
 }
 
 # Writes them into a fresh copy of the template, whose Wine server is not running: Wine reads

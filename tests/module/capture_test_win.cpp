@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/copy_sequence_win.h"
@@ -13,6 +16,7 @@
 #include "capture/capture_win.h"
 #include "capture/clipboard_win.h"
 #include "capture/colour_adjust.h"
+#include "capture/window_frame_win.h"
 #include "print/dib_win.h"
 #include "settings/settings.h"
 #include "tests/module/import_hook_win.h"
@@ -172,6 +176,113 @@ TEST_F(Capture, ActiveWindowCopyTakesItsRectangleAndIgnoresTheFixedArea)
     ASSERT_EQ(img.width, 200);
     EXPECT_EQ(img.at(0, 0), rgb_of(QUADRANTS[0]));
     EXPECT_EQ(img.at(150, 80), rgb_of(QUADRANTS[3]));
+}
+
+namespace {
+
+// Stand-ins for the desktop window manager's answer. Wine 8's DwmGetWindowAttribute answers
+// E_NOTIMPL for the frame bounds, so under Wine only the fallback is real; what a Windows with
+// the manager answers is put in place of it (the program looks it up with GetProcAddress).
+ImportHook* load_hook;
+ImportHook* proc_hook;
+std::string loaded_dll;
+bool refuse_load;
+LONG frame_result;
+RECT frame_answer;
+int frame_calls;
+HWND asked_window;
+DWORD asked_attribute, asked_size;
+
+HMODULE WINAPI standin_load_library(LPCSTR path)
+{
+    loaded_dll = path;
+    if (refuse_load) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return NULL;
+    }
+    return reinterpret_cast<HMODULE(WINAPI*)(LPCSTR)>(load_hook->original)(path);
+}
+
+LONG WINAPI standin_window_attribute(HWND hwnd, DWORD attribute, void* value, DWORD size)
+{
+    frame_calls++;
+    asked_window = hwnd;
+    asked_attribute = attribute;
+    asked_size = size;
+    if (frame_result >= 0 && value && size >= sizeof(RECT))
+        memcpy(value, &frame_answer, sizeof frame_answer);
+    return frame_result;
+}
+
+FARPROC WINAPI standin_get_proc_address(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(name) && strcmp(name, "DwmGetWindowAttribute") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(standin_window_attribute));
+    return reinterpret_cast<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(proc_hook->original)(module, name);
+}
+
+bool same_rect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+// Alt+Print Screen takes the frame the user sees: with the desktop window manager the window
+// rectangle also holds invisible resize borders (what lies behind them would be copied), which
+// the frame bounds leave out. Where there is no such frame (no dwmapi.dll before Vista, no
+// composition, a refused or empty answer) it is the window rectangle, as it always was.
+TEST_F(Capture, ActiveWindowIsTakenByTheFrameTheSystemShows)
+{
+    RECT window;
+    GetWindowRect(pattern, &window);
+    RECT r{};
+    window_frame_rect(pattern, &r);
+    EXPECT_TRUE(same_rect(r, window)) << "Wine's own answer (E_NOTIMPL) falls back";
+
+    ImportHook load("kernel32.dll", "LoadLibraryA", (void*)standin_load_library);
+    ImportHook proc("kernel32.dll", "GetProcAddress", (void*)standin_get_proc_address);
+    ASSERT_TRUE(load.original && proc.original) << "the program imports both";
+    load_hook = &load;
+    proc_hook = &proc;
+    refuse_load = false;
+    frame_calls = 0;
+    const RECT visible = {window.left + 7, window.top, window.right - 7, window.bottom - 7};
+    frame_result = 0;
+    frame_answer = visible;
+    r = RECT{};
+    window_frame_rect(pattern, &r);
+    EXPECT_TRUE(same_rect(r, visible)) << r.left << "," << r.top << "," << r.right << ","
+                                       << r.bottom;
+    EXPECT_EQ(frame_calls, 1);
+    EXPECT_EQ(asked_window, pattern);
+    EXPECT_EQ(asked_attribute, 9u) << "DWMWA_EXTENDED_FRAME_BOUNDS";
+    EXPECT_EQ(asked_size, sizeof(RECT));
+    char system_dir[MAX_PATH];
+    GetSystemDirectoryA(system_dir, sizeof system_dir);
+    EXPECT_EQ(_stricmp(loaded_dll.c_str(), (std::string(system_dir) + "\\dwmapi.dll").c_str()), 0)
+        << "loaded " << loaded_dll << ": only the system's own, by its full path";
+
+    const LONG E_HANDLE_RESULT = (LONG)0x80070006;  // no composition, or not a framed window
+    struct Refusal {
+        const char* what;
+        bool no_dll;
+        LONG result;
+        RECT answer;
+    } refusals[] = {
+        {"no dwmapi.dll", true, 0, visible},
+        {"refused", false, E_HANDLE_RESULT, visible},
+        {"empty", false, 0, {10, 10, 10, 40}},
+    };
+    for (const Refusal& c : refusals) {
+        refuse_load = c.no_dll;
+        frame_result = c.result;
+        frame_answer = c.answer;
+        r = RECT{};
+        window_frame_rect(pattern, &r);
+        EXPECT_TRUE(same_rect(r, window)) << c.what;
+    }
+    load_hook = proc_hook = nullptr;
 }
 
 TEST_F(Capture, InversionHappensDuringTheCopyWithoutAPass)

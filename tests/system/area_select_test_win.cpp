@@ -95,19 +95,45 @@ Bytes settings_with_area()
     return ini;
 }
 
+// The screen as the popup shows it at `at`: the colour there once it is `colour`, or what it
+// still is after a few seconds.
+COLORREF screen_shows(POINT at, COLORREF colour)
+{
+    COLORREF shown = CLR_INVALID;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(50)) {
+        HDC screen = GetDC(NULL);
+        shown = GetPixel(screen, at.x, at.y);
+        ReleaseDC(NULL, screen);
+        if (shown == colour)
+            break;
+    }
+    return shown;
+}
+
 }  // namespace
 
+// The popup shows the screen as it was when the selection opened, a window beneath it
+// included: under the desktop window manager (and under Wine) a popup that paints nothing
+// shows black, and the user would drag blind.
 TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
 {
     std::string dir = fresh_work_dir("area-drag");
     write_file(ini_path(dir), settings_with_area());
     Kavrel k(dir);
+    ASSERT_TRUE(k.ready());
+    const COLORREF beneath_colour = RGB(200, 40, 160);
+    HWND beneath = coloured_window(600, 400, 120, 90, beneath_colour);
+    SetWindowPos(beneath, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    pump_messages(50);
     HWND area = start_selection(k);
     ASSERT_TRUE(area) << "no selection window";
     RECT rc;
     GetWindowRect(area, &rc);
     EXPECT_EQ(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(rc.bottom - rc.top, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(screen_shows({660, 445}, beneath_colour), beneath_colour)
+        << "the selection does not show the window beneath it";
+    DestroyWindow(beneath);
 
     drag(300, 260, 100, 120);  // dragged up and to the left: the corners still come in order
     HWND box = wait_dialog_titled(k, "範囲指定確認");
@@ -143,6 +169,21 @@ TEST(AreaSelection, NoStartsAgainAndARightClickLeavesTheAreaAsItWas)
     ASSERT_TRUE(wait_gone(box));
     area = wait_area_window();
     ASSERT_TRUE(area) << "No did not start the selection again";
+    ASSERT_TRUE(k.taken_by_now());
+
+    // Released over a monitor left of and above this one, as the popup holding the mouse is
+    // told it (one monitor here: the messages are posted): the corner stays on the screen.
+    PostMessageA(area, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 260));
+    PostMessageA(area, WM_LBUTTONUP, 0, MAKELPARAM(-40, -30));
+    box = wait_dialog_titled(k, "範囲指定確認");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box_text(box),
+              "指定 開始\n     X=0\n     Y=0\n指定 終了\n     X=300\n     Y=260\n\n"
+              "この設定でいいですか？");
+    click(box, IDNO);
+    ASSERT_TRUE(wait_gone(box));
+    area = wait_area_window();
+    ASSERT_TRUE(area);
     ASSERT_TRUE(k.taken_by_now());
 
     move_to(400, 300);

@@ -20,6 +20,10 @@ static std::string exe_dir()
     return path;
 }
 
+// The tests see the screen in real pixels, as the program does (it is DPI aware): at another
+// scale than 96 DPI a process that is not is told sizes scaled back to 96 DPI.
+static const BOOL dpi_aware = SetProcessDPIAware();
+
 Kavrel::Kavrel(const std::string& work_dir)
 {
     std::string exe = exe_dir() + "\\KAVREL.EXE";

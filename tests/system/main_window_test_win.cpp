@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <set>
 
@@ -77,6 +78,60 @@ bool wait_status_line(HWND main, COLORREF colour)
         pump_messages(20);
     }
     return true;
+}
+
+// The client area of a window as the screen shows it, and where the pixels near one colour lie
+// in it (their bounding box, rows and columns inclusive; `found` false when there are none).
+struct Ink {
+    int width = 0, height = 0;
+    bool found = false;
+    int left = 0, top = 0, right = -1, bottom = -1;
+};
+
+Ink ink_in_client(HWND hwnd, COLORREF colour)
+{
+    Ink ink;
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    ink.width = rc.right;
+    ink.height = rc.bottom;
+    if (ink.width <= 0 || ink.height <= 0)
+        return ink;
+    HDC screen = GetDC(NULL);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = ink.width;
+    bi.bmiHeader.biHeight = -ink.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, ink.width, ink.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto* px = static_cast<const unsigned char*>(bits);
+    ink.left = ink.width;
+    ink.top = ink.height;
+    for (int y = 0; y < ink.height; y++)
+        for (int x = 0; x < ink.width; x++) {
+            const unsigned char* p = px + 4 * ((size_t)y * ink.width + x);
+            if (abs(p[2] - GetRValue(colour)) < 60 && abs(p[1] - GetGValue(colour)) < 60 &&
+                abs(p[0] - GetBValue(colour)) < 60) {
+                ink.found = true;
+                ink.left = std::min(ink.left, x);
+                ink.top = std::min(ink.top, y);
+                ink.right = std::max(ink.right, x);
+                ink.bottom = std::max(ink.bottom, y);
+            }
+        }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(NULL, screen);
+    return ink;
 }
 
 // Owns the clipboard, so that the next capture, which empties it, asks this window to let go.
@@ -298,4 +353,77 @@ TEST(StatusLine, MinimisedCaptionNamesEachOutputStepWhileItRunsAndTheShownLineIs
             EXPECT_TRUE(k.close());
         }
     }
+}
+
+// On a display of any scale the status line is whole (the sessions at 144 and 192 DPI run this
+// too): the window has the client area 180 x 42 gives at 96 DPI, scaled to the display, and
+// the standby text lies inside it at its scaled size. A window moved to a display of another
+// scale takes the rectangle the system suggests and draws the line at that scale.
+TEST(StatusLine, IsWholeAtTheDisplaysScale)
+{
+    std::string dir = fresh_work_dir("status-dpi");
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 0));
+    Kavrel k(dir);
+    HWND main = k.ready();
+    ASSERT_TRUE(main);
+    HDC screen = GetDC(NULL);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    RECT window, client;
+    GetWindowRect(main, &window);
+    GetClientRect(main, &client);
+    if (dpi == 96) {
+        EXPECT_EQ(window.right - window.left, 180);
+        EXPECT_EQ(window.bottom - window.top, 42);
+    } else {
+        RECT frame = {0, 0, 0, 0};
+        ASSERT_TRUE(AdjustWindowRectExForDpi(&frame, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                             FALSE, 0, 96));
+        long width_96 = 180 - (frame.right - frame.left);
+        long height_96 = 42 - (frame.bottom - frame.top);
+        EXPECT_NEAR(client.right, width_96 * dpi / 96, 1) << "at " << dpi << " DPI";
+        EXPECT_NEAR(client.bottom, height_96 * dpi / 96, 1) << "at " << dpi << " DPI";
+    }
+    const COLORREF standby = RGB(0, 0, 250);
+    auto whole_line = [&](int at_dpi, Ink* seen) {
+        DWORD start = GetTickCount();
+        do {
+            *seen = ink_in_client(main, standby);
+            // Capital letters of an 11-pixel font at 96 DPI are 7 or 8 pixels high.
+            if (seen->found && seen->bottom - seen->top + 1 >= 6 * at_dpi / 96)
+                break;
+            pump_messages(20);
+        } while (GetTickCount() - start < 5000);
+        return seen->found && seen->top > 0 && seen->left > 0 && seen->bottom < seen->height - 1 &&
+               seen->right < seen->width - 1 && seen->bottom - seen->top + 1 >= 6 * at_dpi / 96;
+    };
+    Ink ink;
+    EXPECT_TRUE(whole_line(dpi, &ink))
+        << "at " << dpi << " DPI the text's ink spans " << ink.left << "," << ink.top << " to "
+        << ink.right << "," << ink.bottom << " of a " << ink.width << " x " << ink.height
+        << " client area";
+
+    // The message with its rectangle in the program's own memory, as the system sends it.
+    const int new_dpi = dpi * 2;
+    RECT suggested = {window.left, window.top, window.left + 2 * (window.right - window.left),
+                      window.top + 2 * (window.bottom - window.top)};
+    void* remote = VirtualAllocEx(k.pi.hProcess, NULL, sizeof suggested, MEM_COMMIT,
+                                  PAGE_READWRITE);
+    ASSERT_TRUE(remote);
+    ASSERT_TRUE(WriteProcessMemory(k.pi.hProcess, remote, &suggested, sizeof suggested, NULL));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(main, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(new_dpi, new_dpi),
+                                    (LPARAM)remote, SMTO_NORMAL, 10000, &answer));
+    RECT moved;
+    GetWindowRect(main, &moved);
+    EXPECT_EQ(moved.right - moved.left, suggested.right - suggested.left);
+    EXPECT_EQ(moved.bottom - moved.top, suggested.bottom - suggested.top);
+    Ink larger;
+    EXPECT_TRUE(whole_line(new_dpi, &larger))
+        << "at " << new_dpi << " DPI the text's ink spans " << larger.left << "," << larger.top
+        << " to " << larger.right << "," << larger.bottom << " of a " << larger.width << " x "
+        << larger.height << " client area";
+    EXPECT_GE(larger.right - larger.left, (ink.right - ink.left) * 3 / 2) << "drawn larger";
+    VirtualFreeEx(k.pi.hProcess, remote, 0, MEM_RELEASE);
+    EXPECT_TRUE(k.close());
 }

@@ -19,6 +19,25 @@ TEST(AreaSelect, EitherDragDirectionGivesTheSameArea)
     EXPECT_EQ(click.top, click.bottom);
 }
 
+// A pointer held by the popup on a monitor left of or above the screen, or past its far edges:
+// the corner stays on the screen, so the stored area is one a copy can take.
+TEST(AreaSelect, CornersStayInsideTheScreenTheSelectionCovers)
+{
+    EXPECT_EQ(area_coordinate(300, 1024), 300);
+    EXPECT_EQ(area_coordinate(0, 1024), 0);
+    EXPECT_EQ(area_coordinate(0xFFD8, 1024), 0) << "-40 as the message's word";
+    EXPECT_EQ(area_coordinate(0x8000, 1024), 0) << "the most negative word";
+    EXPECT_EQ(area_coordinate(1024, 1024), 1024);
+    EXPECT_EQ(area_coordinate(1500, 1024), 1024) << "a monitor right of the screen";
+    EXPECT_EQ(area_coordinate(0x7FFF, 768), 768);
+    AreaRect a = area_from_corners(area_coordinate(300, 1024), area_coordinate(260, 768),
+                                   area_coordinate(0xFFD8, 1024), area_coordinate(0xFFE2, 768));
+    EXPECT_EQ(a.left, 0);
+    EXPECT_EQ(a.top, 0);
+    EXPECT_EQ(a.right, 300);
+    EXPECT_EQ(a.bottom, 260);
+}
+
 TEST(AreaSelect, QuestionNamesBothCorners)
 {
     char text[300];
