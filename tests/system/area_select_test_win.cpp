@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <memory>
+#include <thread>
 
 #include "base/ids.h"
 #include "res/resource.h"
@@ -95,6 +97,39 @@ Bytes settings_with_area()
     return ini;
 }
 
+// A window of one colour, not topmost, painted by a thread of its own: the test's thread is
+// waiting while the settings dialog closes over it, and the screen must show it again before
+// the selection opens.
+struct WindowBeneath {
+    HWND hwnd = NULL;
+    DWORD thread_id = 0;
+    std::thread thread;
+    WindowBeneath(int x, int y, int w, int h, COLORREF colour)
+    {
+        HANDLE shown = CreateEventA(NULL, TRUE, FALSE, NULL);
+        thread = std::thread([=] {
+            thread_id = GetCurrentThreadId();
+            hwnd = coloured_window(x, y, w, h, colour);
+            SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            pump_messages(50);
+            SetEvent(shown);
+            MSG msg;
+            while (GetMessageA(&msg, NULL, 0, 0) > 0)
+                DispatchMessageA(&msg);
+            DestroyWindow(hwnd);
+        });
+        WaitForSingleObject(shown, START_TIMEOUT_MS);
+        CloseHandle(shown);
+    }
+    ~WindowBeneath()
+    {
+        while (!PostThreadMessageA(thread_id, WM_QUIT, 0, 0))
+            Sleep(10);
+        thread.join();
+    }
+};
+
 // The screen as the popup shows it at `at`: the colour there once it is `colour`, or what it
 // still is after a few seconds.
 COLORREF screen_shows(POINT at, COLORREF colour)
@@ -122,9 +157,7 @@ TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
     Kavrel k(dir);
     ASSERT_TRUE(k.ready());
     const COLORREF beneath_colour = RGB(200, 40, 160);
-    HWND beneath = coloured_window(600, 400, 120, 90, beneath_colour);
-    SetWindowPos(beneath, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    pump_messages(50);
+    auto beneath = std::make_unique<WindowBeneath>(600, 400, 120, 90, beneath_colour);
     HWND area = start_selection(k);
     ASSERT_TRUE(area) << "no selection window";
     RECT rc;
@@ -133,7 +166,7 @@ TEST(AreaSelection, ADraggedRectangleIsStoredAfterYes)
     EXPECT_EQ(rc.bottom - rc.top, GetSystemMetrics(SM_CYSCREEN));
     EXPECT_EQ(screen_shows({660, 445}, beneath_colour), beneath_colour)
         << "the selection does not show the window beneath it";
-    DestroyWindow(beneath);
+    beneath.reset();
 
     drag(300, 260, 100, 120);  // dragged up and to the left: the corners still come in order
     HWND box = wait_dialog_titled(k, "範囲指定確認");
