@@ -29,16 +29,45 @@ Formed form(const char* program_dir, const char* output_file_name)
 
 }  // namespace
 
-TEST(MailCommand, ArchiveNameIsTheOutputNameUpToItsFirstDot)
+TEST(MailCommand, ArchiveNameIsTheOutputNameWithoutItsExtension)
 {
     Formed f = form("D:\\APP", "D:\\HC\\COPY.BMP");
     EXPECT_TRUE(f.ok);
     EXPECT_EQ(f.module, "D:\\APP\\SendKDUX.EXE");
     EXPECT_EQ(f.command, "D:\\APP\\SendKDUX.EXE D:\\HC\\COPY.LZH");
-    EXPECT_EQ(form("D:\\APP", "D:\\HC.V2\\COPY.BMP").command, "D:\\APP\\SendKDUX.EXE D:\\HC.LZH");
     EXPECT_EQ(form("D:\\APP", "D:\\HC\\COPY").command, "D:\\APP\\SendKDUX.EXE D:\\HC\\COPY.LZH");
     EXPECT_EQ(form("D:\\APP", "").command, "D:\\APP\\SendKDUX.EXE .LZH");
     EXPECT_EQ(form("C:\\", "C:\\A.BMP").command, "C:\\SendKDUX.EXE C:\\A.LZH");
+}
+
+// The base ends at the file name's own extension, never inside a dotted folder; a '\' byte
+// inside 表 or ソ separates no folder; a name or program folder with a blank is quoted.
+TEST(MailCommand, ArchiveNameKeepsDottedAndJapaneseFoldersAndBlanksStayOneArgument)
+{
+    const char* app = "D:\\APP";
+    struct Case {
+        const char* name;
+        const char* argument;
+    } cases[] = {
+        {"D:\\HC.V2\\COPY.BMP", "D:\\HC.V2\\COPY.LZH"},
+        {"C:\\Users\\first.last\\COPY.BMP", "C:\\Users\\first.last\\COPY.LZH"},
+        {"D:\\HC.V2\\COPY", "D:\\HC.V2\\COPY.LZH"},
+        {"D:\\HC\\COPY.OLD.BMP", "D:\\HC\\COPY.OLD.LZH"},
+        {"D:\\一覧表.V2\\表", "D:\\一覧表.V2\\表.LZH"},
+        {"D:\\ソフト.V2\\ソ.BMP", "D:\\ソフト.V2\\ソ.LZH"},
+        // Read as a separator, the last byte of 表 or ソ would hide the extension before it.
+        {"D:\\HC\\COPY.表", "D:\\HC\\COPY.LZH"},
+        {"D:\\HC\\A.ソB", "D:\\HC\\A.LZH"},
+        {"D:\\HC\\表.V2", "D:\\HC\\表.LZH"},
+        {"C:\\OneDrive - Company Inc.\\COPY.BMP", "\"C:\\OneDrive - Company Inc.\\COPY.LZH\""},
+        {"C:\\My Pictures\\画面 表.BMP", "\"C:\\My Pictures\\画面 表.LZH\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(form(app, c.name).command, std::string("D:\\APP\\SendKDUX.EXE ") + c.argument)
+            << c.name;
+    Formed spaced = form("C:\\Users\\first last\\画面表", "D:\\HC\\COPY.BMP");
+    EXPECT_EQ(spaced.module, "C:\\Users\\first last\\画面表\\SendKDUX.EXE");
+    EXPECT_EQ(spaced.command, "\"C:\\Users\\first last\\画面表\\SendKDUX.EXE\" D:\\HC\\COPY.LZH");
 }
 
 TEST(MailCommand, LongestNamesFitAndTooLongOnesAreRefused)
