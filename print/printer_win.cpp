@@ -27,6 +27,27 @@ static void store_block(SettingsRecord& record, HGLOBAL block, Store store)
     GlobalUnlock(block);
 }
 
+// Keeps the path of the printer's driver for `environment` (NULL: this program's own). False
+// with the error code when the system has no such driver or it cannot be read.
+static bool store_driver_path(SettingsRecord& record, HANDLE printer, LPSTR environment,
+                              DWORD* error)
+{
+    DWORD needed = 0;
+    GetPrinterDriverA(printer, environment, 2, NULL, 0, &needed);
+    DWORD query_error = GetLastError();
+    BYTE* info = needed ? static_cast<BYTE*>(calloc(1, needed)) : NULL;
+    if (!info || !GetPrinterDriverA(printer, environment, 2, info, needed, &needed)) {
+        // Without a size the first query is the call that failed; without the block, memory.
+        *error = !needed ? query_error : !info ? ERROR_NOT_ENOUGH_MEMORY : GetLastError();
+        free(info);
+        return false;
+    }
+    const char* path = reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath;
+    store_driver_name(record, path ? path : "");
+    free(info);
+    return true;
+}
+
 int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
 {
     // The new setup goes into the record only whole: a device mode beside the old driver name
@@ -50,22 +71,20 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
         return -1;
     }
 
-    DWORD needed = 0;
-    GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
-    DWORD query_error = GetLastError();
-    BYTE* info = needed ? static_cast<BYTE*>(calloc(1, needed)) : NULL;
-    if (!info || !GetPrinterDriverA(printer, NULL, 2, info, needed, &needed)) {
-        // Without a size the first query is the call that failed; without the block, memory.
-        DWORD error = !needed ? query_error : !info ? ERROR_NOT_ENOUGH_MEMORY : GetLastError();
+    DWORD error = 0;
+    bool stored = store_driver_path(staged, printer, NULL, &error);
+    // A 32-bit program asks for the "Windows NT x86" driver, which a printer of a 64-bit
+    // Windows may lack; its 64-bit driver is the printer's driver all the same. On NT the path
+    // is only kept, never loaded.
+    static char x64_environment[] = "Windows x64";
+    DWORD x64_error;  // the first query's code is the one reported
+    if (!stored && os_platform == VER_PLATFORM_WIN32_NT)
+        stored = store_driver_path(staged, printer, x64_environment, &x64_error);
+    ClosePrinter(printer);
+    if (!stored) {
         show_step_error_code(SAVE_FAILED_TEXT, "Get Driver", error);
-        free(info);
-        ClosePrinter(printer);
         return -1;
     }
-    const char* path = reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath;
-    store_driver_name(staged, path ? path : "");
-    free(info);
-    ClosePrinter(printer);
     settings = staged;
     return 0;
 }

@@ -1,10 +1,12 @@
 // The print job called directly under Wine: real pages on the CUPS PDF printer, checked after
 // the run from the PDF (tests/check_pdf.py), and the failure paths with their boxes.
 #include <windows.h>
+#include <winspool.h>
 
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <memory>
 #include <sstream>
@@ -18,6 +20,7 @@
 #include "print/printer_win.h"
 #include "settings/settings.h"
 #include "settings/settings_win.h"
+#include "tests/module/import_hook_win.h"
 #include "tests/module/module_harness_win.h"
 #include "tests/system/harness_win.h"
 
@@ -209,4 +212,94 @@ TEST_F(Print, ClipboardWithoutAnImageFailsWithBToD1)
             break;
         pdfs.insert(pdf);
     }
+}
+
+namespace {
+
+ImportHook* driver_hook = nullptr;
+int x64_queries = 0;
+
+// A spooler of a 64-bit Windows whose printer has its 64-bit driver only: the query for this
+// program's own environment finds no driver.
+BOOL WINAPI driver_for_x64_only(HANDLE printer, LPSTR environment, DWORD level, LPBYTE info,
+                                DWORD size, LPDWORD needed)
+{
+    if (!environment) {
+        *needed = 0;
+        SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
+        return FALSE;
+    }
+    if (strcmp(environment, "Windows x64") == 0)
+        x64_queries++;
+    auto real = reinterpret_cast<decltype(&GetPrinterDriverA)>(driver_hook->original);
+    return real(printer, environment, level, info, size, needed);
+}
+
+// The driver name the setup keeps for the default printer's driver of `environment`.
+std::string driver_name_for(const char* environment)
+{
+    char name[256] = "";
+    DWORD size = sizeof name;
+    HANDLE printer = NULL;
+    if (!GetDefaultPrinterA(name, &size) || !OpenPrinterA(name, &printer, NULL))
+        return "";
+    static BYTE info[8192];
+    DWORD needed = 0;
+    BOOL got = GetPrinterDriverA(printer, const_cast<LPSTR>(environment), 2, info, sizeof info,
+                                 &needed);
+    ClosePrinter(printer);
+    const char* path = got ? reinterpret_cast<DRIVER_INFO_2A*>(info)->pDriverPath : NULL;
+    if (!path || !*path)
+        return "";
+    SettingsRecord record = {};
+    store_driver_name(record, path);
+    return record.printer_driver_name;
+}
+
+}  // namespace
+
+// Printer setup on NT where the printer has no driver for a 32-bit program (error 1797): the
+// setup keeps the path of its "Windows x64" driver, as the path of the driver. The Windows 95
+// family has no such environment and reports the failed query.
+TEST(PrinterSetup, WithoutADriverForThisProgramsEnvironmentNtKeepsThe64BitDriversPath)
+{
+    SKIP_WHERE_NOTHING_PRINTS();
+    make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
+    std::string dir = fresh_work_dir("printer-x64-driver");
+    snprintf(settings_path, sizeof settings_path, "%s\\KAVREL.INI", dir.c_str());
+    reset_settings(settings);
+    repair_loaded_settings(settings);
+    settings.printer_choice = 2;
+    ASSERT_EQ(save_settings(), 0);
+    std::string x64 = driver_name_for("Windows x64");
+    ASSERT_NE(x64, "") << "the session's printer has no 64-bit driver";
+    ASSERT_NE(x64, driver_name_for(NULL)) << "both drivers give the same name: nothing to tell";
+    int saved_platform = os_platform;
+    {
+        BoxWatcher boxes;
+        ImportHook hook("winspool.drv", "GetPrinterDriverA", (void*)driver_for_x64_only);
+        ASSERT_TRUE(hook.original) << "the program does not import GetPrinterDriverA";
+        driver_hook = &hook;
+        os_platform = VER_PLATFORM_WIN32_NT;
+        x64_queries = 0;
+        EXPECT_EQ(refresh_default_printer(1), 0);
+        EXPECT_GT(x64_queries, 0);
+        EXPECT_EQ(std::string(settings.printer_driver_name), x64);
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{});
+        ASSERT_EQ(load_settings(), 0);
+        EXPECT_EQ(std::string(settings.printer_driver_name), x64) << "not saved";
+
+        os_platform = VER_PLATFORM_WIN32_WINDOWS;
+        strcpy(settings.printer_driver_name, "OLDDRV");
+        ASSERT_EQ(save_settings(), 0);
+        x64_queries = 0;
+        EXPECT_EQ(refresh_default_printer(1), -1);
+        EXPECT_EQ(x64_queries, 0);
+        EXPECT_EQ(std::string(settings.printer_driver_name), "OLDDRV");
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>{"プリンター情報が保存できません\n"
+                                                          "Get Driver(ERR=1797)"});
+        driver_hook = nullptr;
+    }
+    os_platform = saved_platform;
+    destroy_stand_in_main_window();
 }
