@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/process_win.h"
+#include "capture/clipboard_win.h"
 #include "capture/colour_adjust.h"
 #include "settings/settings.h"
 
@@ -144,7 +145,7 @@ static void finish(HWND owner)
 int capture_to_clipboard(HWND owner, const CaptureRequest& request)
 {
     bool needed = adjustment_needed(colour_rule_from(settings));
-    if (!OpenClipboard(owner)) {
+    if (!open_clipboard(owner)) {
         show_step_error(CAPTURE_FAILED_TEXT, "OPEN CLIP");
         return -2;
     }

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+// Opens the clipboard for `owner`, waiting up to about a second while another program holds it
+// (clipboard history, remote desktop and clipboard managers open it for a moment after every
+// change). FALSE with OpenClipboard's error code when it stays held.
+BOOL open_clipboard(HWND owner);
+
 // Saves the clipboard bitmap to the output file: the writer's result, or -1 when the clipboard
 // holds no bitmap. Without a DC of the main window nothing is saved and the result is 1.
 int save_clipboard_image();

@@ -6,6 +6,7 @@
 #include <stdio.h>
 
 #include "base/process_win.h"
+#include "capture/clipboard_win.h"
 #include "print/devmode_block.h"
 #include "print/dib.h"
 #include "print/dib_win.h"
@@ -104,7 +105,7 @@ static int prepare_scratch(Scratch& s, HDC printer)
 static HGLOBAL clipboard_image_dib()
 {
     HGLOBAL dib = NULL;
-    if (OpenClipboard(main_window))
+    if (open_clipboard(main_window))
         dib = bitmap_to_dib((HBITMAP)GetClipboardData(CF_BITMAP), NULL);
     if (!dib)
         show_step_error(EXPAND_FAILED, "B TO D1");

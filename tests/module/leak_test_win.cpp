@@ -105,8 +105,22 @@ int WINAPI answer_box(HWND, LPCSTR text, LPCSTR, UINT)
     return IDOK;
 }
 
+ImportHook* wait_hook = nullptr;
+DWORD waiting_thread = 0;
+
+// The program waits for a held clipboard about a second before it gives up: on the thread that
+// runs the operations those waits (with no handles) are skipped, or fifty refusals would take
+// most of a minute.
+DWORD WINAPI no_wait_here(DWORD count, const HANDLE* handles, BOOL all, DWORD ms, DWORD mask)
+{
+    auto real = reinterpret_cast<decltype(&MsgWaitForMultipleObjects)>(wait_hook->original);
+    bool skipped = count == 0 && GetCurrentThreadId() == waiting_thread;
+    return real(count, handles, all, skipped ? 0 : ms, mask);
+}
+
 // The clipboard open in another thread while it lives, as another program would hold it.
 struct ClipboardHeld {
+    ImportHook no_wait{"user32.dll", "MsgWaitForMultipleObjects", (void*)no_wait_here};
     HANDLE opened = CreateEventA(NULL, TRUE, FALSE, NULL);
     HANDLE release = CreateEventA(NULL, TRUE, FALSE, NULL);
     HANDLE thread = NULL;
@@ -121,6 +135,8 @@ struct ClipboardHeld {
     }
     ClipboardHeld()
     {
+        wait_hook = &no_wait;
+        waiting_thread = GetCurrentThreadId();
         thread = CreateThread(NULL, 0, hold, this, 0, NULL);
         WaitForSingleObject(opened, 5000);
     }
@@ -131,6 +147,7 @@ struct ClipboardHeld {
         CloseHandle(thread);
         CloseHandle(opened);
         CloseHandle(release);
+        waiting_thread = 0;
     }
 };
 

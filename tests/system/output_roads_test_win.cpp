@@ -71,6 +71,33 @@ TEST(CaptureFailure, ClipboardHeldByAnotherProgramIsMinusTwoWithItsMessageAndBus
     EXPECT_TRUE(s.k.close());
 }
 
+// Clipboard history and clipboard managers hold the clipboard for a moment after each change.
+// Held from before the copy until 300 ms after the capture was due (500 ms after the window
+// hid), the clipboard is waited for and the copy goes through; held on until the program gives
+// up, the test above, it fails as it did.
+TEST(CaptureFailure, ClipboardHeldForAMomentByAnotherProgramIsWaitedFor)
+{
+    std::string dir = fresh_work_dir("capture-clipboard-held-briefly");
+    Started s(dir, output_settings(dir, 1, 0, 0));
+    ASSERT_TRUE(s.main);
+    HWND own = CreateWindowExA(0, "STATIC", "holder", 0, 0, 0, 0, 0, NULL, NULL,
+                               GetModuleHandleA(NULL), NULL);
+    ASSERT_TRUE(OpenClipboard(own));
+    press_keys({VK_SNAPSHOT});
+    DWORD start = GetTickCount();
+    while (IsWindowVisible(s.main) && GetTickCount() - start < 10000)
+        Sleep(5);
+    bool hidden = !IsWindowVisible(s.main);
+    if (hidden)
+        Sleep(500 + 300);
+    CloseClipboard();
+    DestroyWindow(own);
+    ASSERT_TRUE(hidden) << "the copy did not begin";
+    EXPECT_GE(wait_for_bmp(out_bmp(dir), OUTPUT_TIMEOUT_MS).size(), 54u);
+    EXPECT_EQ(answer_boxes_until_idle(s.k), std::vector<std::string>{});
+    EXPECT_TRUE(s.k.close());
+}
+
 TEST(CaptureFailure, AnAreaThatCannotBeMadeIsMinusThreeWithItsMessageAndBusyIsReleased)
 {
     std::string dir = fresh_work_dir("capture-area-too-big");
