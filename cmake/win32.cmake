@@ -14,8 +14,11 @@ add_custom_command(
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make_resources.py ${GENERATED_RES}
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_resources.py
   COMMENT "Drawing the icon and synthesising the capture sound")
+# windres reports no dependencies: the files the scripts name are given here.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
-  OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav")
+  OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav;${CMAKE_SOURCE_DIR}/res/kavrel.manifest")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/kavrel.manifest")
 
 # The Win32 modules as a library, so the module tests and benchmarks can call them directly.
 # They are written against the interface of Windows NT 4.0 and Windows 95, so structures keep

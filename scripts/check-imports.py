@@ -79,11 +79,24 @@ def imports_and_header(exe):
     return imports, header
 
 
-def has_manifest(exe):
-    # The resource directory: type 24 (manifest), id 1, read with windres.
+def manifest_text(exe):
+    # The resource directory: type 24 (manifest), id 1, read with windres ("" when missing).
     text = subprocess.run(["i686-w64-mingw32-windres", "-i", exe, "-O", "rc"], check=True,
                           capture_output=True, text=True, errors="replace").stdout
-    return re.search(r"^1 24 ", text, re.M) is not None and "asInvoker" in text
+    m = re.search(r"^1 24 .*?\nBEGIN\n(.*?)^END", text, re.M | re.S)
+    if not m:
+        return ""
+    # windres writes the manifest as quoted lines, with its quotes doubled.
+    return "".join(re.findall(r'^\s*"(.*)"', m.group(1), re.M)).replace('""', '"')
+
+
+def has_manifest(manifest):
+    return "asInvoker" in manifest
+
+
+# Code page 932 for the process on Windows 11, whatever the system's (older systems ignore it).
+ACTIVE_CODE_PAGE = re.compile(r'<activeCodePage\s+xmlns="http://schemas\.microsoft\.com/SMI/'
+                              r'2019/WindowsSettings"\s*>\s*ja-JP\s*</activeCodePage>')
 
 
 def code_sections(exe):
@@ -260,8 +273,12 @@ def main():
             if header.get(field) != value:
                 print(f"{name}: {field} is {header.get(field)}, want {value}")
                 failures += 1
-        if not has_manifest(exe):
+        manifest = manifest_text(exe)
+        if not has_manifest(manifest):
             print(f"{name}: no application manifest resource")
+            failures += 1
+        elif not ACTIVE_CODE_PAGE.search(manifest):
+            print(f"{name}: the manifest asks for no activeCodePage ja-JP")
             failures += 1
         print(f"{name}: {len(imports)} imports checked")
         failures += check_instructions(exe, name)
