@@ -621,16 +621,49 @@ TEST_F(Capture, SavingWithoutABitmapOnTheClipboardFails)
     EXPECT_EQ(texts[0].rfind("データの展開に失敗しました\nB TO D1(ERR=", 0), 0u) << texts[0];
 }
 
-// A captured image saved as a file and loaded back is the same image, with its size published.
+// The clipboard open in another thread from before the next call until 300 ms later, as a
+// clipboard manager holds it for a moment after a change.
+struct HeldForAMoment {
+    HANDLE opened = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE thread = NULL;
+    static DWORD WINAPI hold(void* arg)
+    {
+        OpenClipboard(NULL);
+        SetEvent(static_cast<HeldForAMoment*>(arg)->opened);
+        Sleep(300);
+        CloseClipboard();
+        return 0;
+    }
+    HeldForAMoment()
+    {
+        thread = CreateThread(NULL, 0, hold, this, 0, NULL);
+        wait_pumping(opened, 5000);
+    }
+    ~HeldForAMoment()
+    {
+        wait_pumping(thread, 5000);
+        CloseHandle(thread);
+        CloseHandle(opened);
+    }
+};
+
+// A captured image saved as a file and loaded back is the same image, with its size published;
+// each step waits for a clipboard another program holds for a moment.
 TEST_F(Capture, SavedImageLoadsBackOntoTheClipboard)
 {
     std::string dir = fresh_work_dir("clipboard-round-trip");
     std::string path = dir + "\\COPY.BMP";
     snprintf(settings.output_file_name, sizeof settings.output_file_name, "%s", path.c_str());
     settings.file_name_mode = 0;
-    ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
+    {
+        HeldForAMoment held;
+        ASSERT_EQ(capture_to_clipboard(main_window, noted_capture()), 0);
+    }
     Image captured = clipboard_image();
-    ASSERT_EQ(save_clipboard_image(), 0);
+    {
+        HeldForAMoment held;
+        ASSERT_EQ(save_clipboard_image(), 0);
+    }
     ASSERT_TRUE(file_exists(path));
 
     // Something else on the clipboard, and another size noted, before the load.
@@ -639,7 +672,10 @@ TEST_F(Capture, SavedImageLoadsBackOntoTheClipboard)
     CloseClipboard();
     capture_width = 1;
     capture_height = 1;
-    ASSERT_EQ(load_file_to_clipboard(main_window, path.c_str()), 0);
+    {
+        HeldForAMoment held;
+        ASSERT_EQ(load_file_to_clipboard(main_window, path.c_str()), 0);
+    }
     EXPECT_EQ(capture_width, 200);
     EXPECT_EQ(capture_height, 100);
     Image loaded = clipboard_image();
