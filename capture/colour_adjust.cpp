@@ -154,19 +154,34 @@ bool pixel16_format_usable(const Pixel16Format& f)
 
 void build_pixel16_map(const ColourRule& rule, const Pixel16Format& f, uint16_t map[65536])
 {
+    // The tables give adjust_pixel's result (as the bulk pass over 32 bits relies on) without
+    // its 64-bit arithmetic, 65536 times.
+    ColourTables t;
+    build_colour_tables(t, rule);
+    const unsigned dark_below = rule.black_emphasis ? 80 : 0;
     unsigned top[3];
     for (int c = 0; c < 3; c++)
         top[c] = (1u << f.bits[c]) - 1;
     for (unsigned v = 0; v < 65536; v++) {
-        Rgb in = {f.widen[0][(v >> f.shift[0]) & top[0]], f.widen[1][(v >> f.shift[1]) & top[1]],
-                  f.widen[2][(v >> f.shift[2]) & top[2]]};
-        Rgb out = adjust_pixel(rule, in);
-        if (out.r == in.r && out.g == in.g && out.b == in.b) {
+        unsigned r = f.widen[0][(v >> f.shift[0]) & top[0]];
+        unsigned g = f.widen[1][(v >> f.shift[1]) & top[1]];
+        unsigned b = f.widen[2][(v >> f.shift[2]) & top[2]];
+        unsigned nr, ng, nb;
+        if (rule.binarize != 0) {
+            nr = ng = nb = t.white_from_sum[r + g + b] ? 255 : 0;
+        } else if (r < dark_below && g < dark_below && b < dark_below) {
+            nr = ng = nb = 0;
+        } else {
+            nr = t.red[r];
+            ng = t.green[g];
+            nb = t.blue[b];
+        }
+        if (nr == r && ng == g && nb == b) {
             map[v] = (uint16_t)v;
             continue;
         }
-        map[v] = (uint16_t)((f.narrow[0][out.r] << f.shift[0]) | (f.narrow[1][out.g] << f.shift[1]) |
-                            (f.narrow[2][out.b] << f.shift[2]));
+        map[v] = (uint16_t)((f.narrow[0][nr] << f.shift[0]) | (f.narrow[1][ng] << f.shift[1]) |
+                            (f.narrow[2][nb] << f.shift[2]));
     }
 }
 

@@ -211,6 +211,27 @@ TEST(ColourPixel16, MapIsWhatThePixelMethodLeaves)
     build_pixel16_map(rule_with(10, 0, 0, 0, 1), wine, map);
     EXPECT_EQ(map[pixel_565(9, 19, 9)], 0) << "74, 77, 74";
     EXPECT_EQ(map[pixel_565(10, 19, 9)], pixel_565(11, 21, 10)) << "82+10, 77+10, 74+10";
+    // Every stored pixel, for each kind of rule and both ways of widening: what adjust_pixel
+    // makes of the reported colour, stored, or the pixel itself when that colour stays.
+    const ColourRule rules[] = {rule_with(100, -100, 0, 30), rule_with(10, 0, -200, 0, 1),
+                                rule_with(0, 0, 0, 0, 1, 1, 37), rule_with(0, 0, 0, 0, 0, 2, 0)};
+    for (const Pixel16Format& f : {wine, shifted, f555})
+        for (const ColourRule& rule : rules) {
+            build_pixel16_map(rule, f, map);
+            int wrong = 0;
+            for (unsigned v = 0; v < 65536; v++) {
+                auto field = [&](int c) { return (v >> f.shift[c]) & ((1u << f.bits[c]) - 1); };
+                Rgb in = {f.widen[0][field(0)], f.widen[1][field(1)], f.widen[2][field(2)]};
+                Rgb out = adjust_pixel(rule, in);
+                unsigned want = (f.narrow[0][out.r] << f.shift[0]) |
+                                (f.narrow[1][out.g] << f.shift[1]) | (f.narrow[2][out.b] << f.shift[2]);
+                if (out.r == in.r && out.g == in.g && out.b == in.b)
+                    want = v;
+                wrong += map[v] != want;
+            }
+            EXPECT_EQ(wrong, 0) << "shift " << f.shift[0] << ", binarize " << rule.binarize;
+        }
+    build_pixel16_map(rule_with(10, 0, 0, 0, 1), wine, map);
     uint16_t pixels[3] = {0xFFFF, pixel_565(10, 19, 9), pixel_565(9, 19, 9)};
     adjust_16bit_pixels(map, pixels, 3);
     EXPECT_EQ(pixels[0], 0xFFFF);
