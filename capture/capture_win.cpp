@@ -77,15 +77,16 @@ static bool pixel16_layout_of(HDC dc, HBITMAP bitmap, Pixel16Format* format)
     return pixel16_layout(query.masks[0], query.masks[1], query.masks[2], format);
 }
 
-// A 16-bit DIB header with the format's own masks: its bits are the bitmap's bits unchanged.
-struct Dib16Info {
+// A DIB header with room for three masks.
+struct MaskedDibInfo {
     BITMAPINFOHEADER header;
     DWORD masks[3];
 };
 
-static Dib16Info dib16_info(const Pixel16Format& f, int width, int height)
+// A 16-bit DIB with the format's own masks: its bits are the bitmap's bits unchanged.
+static MaskedDibInfo dib16_info(const Pixel16Format& f, int width, int height)
 {
-    Dib16Info bi = {};
+    MaskedDibInfo bi = {};
     bi.header.biSize = sizeof bi.header;
     bi.header.biWidth = width;
     bi.header.biHeight = -height;  // top-down: row y is line y
@@ -101,8 +102,8 @@ static Dib16Info dib16_info(const Pixel16Format& f, int width, int height)
 // the system itself on a scratch bitmap like the one `dc` holds: whatever widens and narrows
 // the channels (Wine's GDI, a Windows display driver), the tables are its own. Row 1 holds
 // every stored channel value and gives what GetPixel reports; row 0 takes every grey through
-// SetPixel and gives the stored values. Once per process and layout; false when the tables
-// cannot stand for the system.
+// SetPixel and gives the stored values, and what GetPixel reports of them to hold the tables
+// to. Once per process and layout; false when the tables cannot stand for the system.
 static bool learn_pixel16(HDC dc, Pixel16Format* f)
 {
     static bool learnt;
@@ -120,11 +121,11 @@ static bool learn_pixel16(HDC dc, Pixel16Format* f)
     for (int v = 0; v < 64; v++)
         for (int c = 0; c < 3; c++)
             rows[1][v] |= (uint16_t)((v >> (6 - f->bits[c])) << f->shift[c]);
-    Dib16Info bi = dib16_info(*f, 256, 2);
+    MaskedDibInfo bi = dib16_info(*f, 256, 2);
     auto* info = reinterpret_cast<BITMAPINFO*>(&bi);
     HDC probe_dc = CreateCompatibleDC(dc);
     HBITMAP probe = CreateDIBitmap(dc, &bi.header, CBM_INIT, rows, info, DIB_RGB_COLORS);
-    bool ok = false;
+    bool ok = false, unusable = false;
     if (probe_dc && probe) {
         HGDIOBJ old = SelectObject(probe_dc, probe);
         for (int v = 0; v < 64; v++) {
@@ -133,13 +134,22 @@ static bool learn_pixel16(HDC dc, Pixel16Format* f)
             for (int k = 0; k < 3; k++)
                 f->widen[k][v >> (6 - f->bits[k])] = reported[k];
         }
-        for (int v = 0; v < 256; v++)
+        COLORREF kept[256];
+        for (int v = 0; v < 256; v++) {
             SetPixel(probe_dc, v, 0, RGB(v, v, v));
+            kept[v] = GetPixel(probe_dc, v, 0);
+        }
         SelectObject(probe_dc, old);
         ok = GetDIBits(probe_dc, probe, 0, 2, rows, info, DIB_RGB_COLORS) == 2;
-        for (int v = 0; ok && v < 256; v++)
+        for (int v = 0; ok && v < 256; v++) {
             for (int k = 0; k < 3; k++)
                 f->narrow[k][v] = (uint8_t)((rows[0][v] >> f->shift[k]) & ((1 << f->bits[k]) - 1));
+            // What the display kept reads back as the tables say: the DIB's masks hold every
+            // bit of the display's pixel (a 5-5-5 DIB over a 5-6-5 display would drop one).
+            if (RGB(f->widen[0][f->narrow[0][v]], f->widen[1][f->narrow[1][v]],
+                    f->widen[2][f->narrow[2][v]]) != kept[v])
+                unusable = true;
+        }
     }
     if (probe)
         DeleteObject(probe);
@@ -148,7 +158,7 @@ static bool learn_pixel16(HDC dc, Pixel16Format* f)
     if (!ok)
         return false;  // not learnt: tried again next time
     learnt = true;
-    usable = pixel16_format_usable(*f);
+    usable = !unusable && pixel16_format_usable(*f);
     known = *f;
     return usable;
 }
@@ -191,7 +201,7 @@ bool adjust_image_colours_in_bulk(HDC dc, HBITMAP bitmap, int width, int height)
     std::unique_ptr<uint8_t[]> bits(new (std::nothrow) uint8_t[stride * height]);
     if (!bits)
         return false;
-    Dib16Info bi = {};
+    MaskedDibInfo bi = {};
     bi.header.biSize = sizeof bi.header;
     bi.header.biWidth = width;
     bi.header.biHeight = -height;  // top-down: row y is line y

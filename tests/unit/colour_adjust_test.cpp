@@ -224,7 +224,8 @@ TEST(ColourPixel16, MapIsWhatThePixelMethodLeaves)
                 Rgb in = {f.widen[0][field(0)], f.widen[1][field(1)], f.widen[2][field(2)]};
                 Rgb out = adjust_pixel(rule, in);
                 unsigned want = (f.narrow[0][out.r] << f.shift[0]) |
-                                (f.narrow[1][out.g] << f.shift[1]) | (f.narrow[2][out.b] << f.shift[2]);
+                                (f.narrow[1][out.g] << f.shift[1]) |
+                                (f.narrow[2][out.b] << f.shift[2]);
                 if (out.r == in.r && out.g == in.g && out.b == in.b)
                     want = v;
                 wrong += map[v] != want;
