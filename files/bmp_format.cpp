@@ -292,10 +292,11 @@ BmpLoadCheck build_bmp_system_info(const unsigned char* block, const BmpBlockVie
         if (windows_95_family && !bmp_masks_known_to_95_family(view.bit_count, red, green, blue))
             return BMP_CANNOT_EXPAND;
     }
-    // Only the table read below is handed on, so the header counts just its entries.
+    // Only the table read below is handed on, so the header counts just its entries (none
+    // with bit fields: a table a file keeps after its masks is not handed on).
     size_t table = view.colour_table_bytes;
-    if (view.compression != BMP_BITFIELDS)
-        put_u32(out, BMP_IH_COLOURS_USED, (uint32_t)(table / 4));
+    put_u32(out, BMP_IH_COLOURS_USED,
+            view.compression == BMP_BITFIELDS ? 0 : (uint32_t)(table / 4));
     memcpy(out + BMP_INFO_HEADER_SIZE, block + view.colour_table_at, table);
     info->size = BMP_INFO_HEADER_SIZE + table;
     return BMP_LOAD_OK;

@@ -278,6 +278,11 @@ TEST(BmpSystemInfo, LongerHeadersBecomeTheInfoHeader)
         EXPECT_EQ(at(info, 40), 0xFF0000u);
         EXPECT_EQ(at(info, 44), 0xFF00u);
         EXPECT_EQ(at(info, 48), 0xFFu);
+        // A table kept after the masks (for palette displays) is not handed on, nor counted.
+        put(f, 14 + 32, 16);
+        ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+        EXPECT_EQ(info.size, 52u);
+        EXPECT_EQ(at(info, 32), 0u) << "colours used";
 
         // No bit fields: the header's masks (junk here) go nowhere, and the table starts
         // after the whole header, not at its 40th byte.
