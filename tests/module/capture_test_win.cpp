@@ -406,8 +406,9 @@ static int display_bits_checked()
     int bits = GetDeviceCaps(screen, BITSPIXEL);
     ReleaseDC(NULL, screen);
     const char* asked = getenv("KAVREL_SCREEN_DEPTH");
-    if (asked && atoi(asked) == 16)
+    if (asked && atoi(asked) == 16) {
         EXPECT_EQ(bits, 16) << "the session asked for a 16-bit display";
+    }
     return bits;
 }
 
