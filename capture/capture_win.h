@@ -25,7 +25,8 @@ void adjust_image_colours(HDC dc, HBITMAP bitmap, int width, int height);
 // The pixel-by-pixel method through the device context; any bitmap format.
 void adjust_image_colours_by_pixel(HDC dc, int width, int height);
 
-// The bulk method alone: false when it could not run (a format other than 24 or 32 bits, no
-// memory for a copy of the bits, the bits not read), the bitmap then untouched. `dc` holds
+// The bulk method alone: false when it could not run (a format other than 16, 24 or 32 bits,
+// 16 bits other than 5-5-5 and 5-6-5 or read and written in a way it cannot mirror, no memory
+// for a copy of the bits, the bits not read), the bitmap then untouched. `dc` holds
 // `bitmap` before and after.
 bool adjust_image_colours_in_bulk(HDC dc, HBITMAP bitmap, int width, int height);

@@ -105,3 +105,88 @@ void adjust_bgr_pixels(const ColourTables& tables, uint8_t* pixels, size_t count
 {
     adjust_run(tables, pixels, count, 3);
 }
+
+bool pixel16_layout(uint32_t red, uint32_t green, uint32_t blue, Pixel16Format* f)
+{
+    if (blue != 0x001F)
+        return false;
+    if (red == 0x7C00 && green == 0x03E0) {
+        *f = Pixel16Format{{10, 5, 0}, {5, 5, 5}, {}, {}};
+        return true;
+    }
+    if (red == 0xF800 && green == 0x07E0) {
+        *f = Pixel16Format{{11, 5, 0}, {5, 6, 5}, {}, {}};
+        return true;
+    }
+    return false;
+}
+
+void pixel16_rules(Pixel16Format* f, bool repeat_top_bits)
+{
+    for (int c = 0; c < 3; c++) {
+        int bits = f->bits[c];
+        for (int v = 0; v < (1 << bits); v++) {
+            int wide = v << (8 - bits);
+            f->widen[c][v] = (uint8_t)(repeat_top_bits ? wide | (wide >> bits) : wide);
+        }
+        for (int v = 0; v < 256; v++)
+            f->narrow[c][v] = (uint8_t)(v >> (8 - bits));
+    }
+}
+
+bool pixel16_format_usable(const Pixel16Format& f)
+{
+    for (int c = 0; c < 3; c++) {
+        if (f.bits[c] < 1 || f.bits[c] > 6)
+            return false;
+        for (int v = 0; v < (1 << f.bits[c]); v++) {
+            if (f.narrow[c][f.widen[c][v]] != v)
+                return false;
+            if (v > 0 && f.widen[c][v] < f.widen[c][v - 1])
+                return false;
+        }
+        for (int v = 0; v < 256; v++)
+            if (f.narrow[c][v] >> f.bits[c])
+                return false;
+    }
+    return true;
+}
+
+void build_pixel16_map(const ColourRule& rule, const Pixel16Format& f, uint16_t map[65536])
+{
+    // The tables give adjust_pixel's result (as the bulk pass over 32 bits relies on) without
+    // its 64-bit arithmetic, 65536 times.
+    ColourTables t;
+    build_colour_tables(t, rule);
+    const unsigned dark_below = rule.black_emphasis ? 80 : 0;
+    unsigned top[3];
+    for (int c = 0; c < 3; c++)
+        top[c] = (1u << f.bits[c]) - 1;
+    for (unsigned v = 0; v < 65536; v++) {
+        unsigned r = f.widen[0][(v >> f.shift[0]) & top[0]];
+        unsigned g = f.widen[1][(v >> f.shift[1]) & top[1]];
+        unsigned b = f.widen[2][(v >> f.shift[2]) & top[2]];
+        unsigned nr, ng, nb;
+        if (rule.binarize != 0) {
+            nr = ng = nb = t.white_from_sum[r + g + b] ? 255 : 0;
+        } else if (r < dark_below && g < dark_below && b < dark_below) {
+            nr = ng = nb = 0;
+        } else {
+            nr = t.red[r];
+            ng = t.green[g];
+            nb = t.blue[b];
+        }
+        if (nr == r && ng == g && nb == b) {
+            map[v] = (uint16_t)v;
+            continue;
+        }
+        map[v] = (uint16_t)((f.narrow[0][nr] << f.shift[0]) | (f.narrow[1][ng] << f.shift[1]) |
+                            (f.narrow[2][nb] << f.shift[2]));
+    }
+}
+
+void adjust_16bit_pixels(const uint16_t* map, uint16_t* pixels, size_t count)
+{
+    for (size_t i = 0; i < count; i++)
+        pixels[i] = map[pixels[i]];
+}

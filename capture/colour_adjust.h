@@ -48,3 +48,33 @@ void adjust_bgrx_pixels(const ColourTables& tables, uint8_t* pixels, size_t coun
 
 // The same over pixels of three bytes: blue, green, red (a 24-bit DIB).
 void adjust_bgr_pixels(const ColourTables& tables, uint8_t* pixels, size_t count);
+
+// A 16-bit display bitmap's pixels: where each channel's bits are (red, green, blue: 5-5-5 or
+// 5-6-5), and how the system turns them into the 8-bit values GetPixel reports and an 8-bit
+// value back into the bits SetPixel stores. Wine widens by repeating a channel's top bits
+// (31 of 5 bits reads 255); a shift alone (31 reads 248) is the other way seen; both store a
+// value by dropping its low bits.
+struct Pixel16Format {
+    int shift[3];
+    int bits[3];
+    uint8_t widen[3][64];    // stored channel value -> reported 8-bit value
+    uint8_t narrow[3][256];  // 8-bit value -> stored channel value
+};
+
+// The channel places for 5-5-5 or 5-6-5 masks; false for any other masks.
+bool pixel16_layout(uint32_t red, uint32_t green, uint32_t blue, Pixel16Format* format);
+
+// Widening and narrowing tables by those two rules: top bits repeated, or a shift alone.
+void pixel16_rules(Pixel16Format* format, bool repeat_top_bits);
+
+// True when the tables can stand for the system: a stored value, reported and stored again,
+// is itself, and a larger stored value never reads smaller.
+bool pixel16_format_usable(const Pixel16Format& format);
+
+// The pixel the pixel-by-pixel method leaves for every stored 16-bit pixel: the pixel as it
+// was when the rule leaves its reported colour alone (it is not written), else the stored
+// form of the new colour.
+void build_pixel16_map(const ColourRule& rule, const Pixel16Format& format, uint16_t map[65536]);
+
+// Each of `count` 16-bit pixels through the map.
+void adjust_16bit_pixels(const uint16_t* map, uint16_t* pixels, size_t count);

@@ -83,6 +83,14 @@ if(KAVREL_WIN32)
   set_tests_properties(system_tests_long PROPERTIES TIMEOUT 600 COST 105)
   set_tests_properties(module_tests PROPERTIES TIMEOUT 600 COST 75)
   set_tests_properties(module_tests_leaks PROPERTIES TIMEOUT 600 COST 100)
+  # The colour pass on a 16-bit display (High Color): the bulk pass against the pixel-by-pixel
+  # method, and that it runs.
+  add_test(NAME module_tests_depth16
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-session.sh --shell
+            ${CMAKE_SOURCE_DIR}/scripts/module-tests.sh ${WIN32_BUILD_DIR}
+            --gtest_filter=Capture.BulkPass*:Capture.ShortWrite*:AdjustPath.*)
+  set_tests_properties(module_tests_depth16 PROPERTIES TIMEOUT 300 COST 15
+                       ENVIRONMENT KAVREL_SCREEN_DEPTH=16)
   # The same tests again on the Windows 95 family and on NT 4.0, as Wine reports them.
   foreach(version win98 nt40)
     add_test(NAME system_tests_${version}

@@ -258,6 +258,50 @@ BmpLoadCheck check_bmp_block(const unsigned char* block, size_t got, uint32_t pi
     return BMP_LOAD_OK;
 }
 
+bool bmp_masks_known_to_95_family(uint16_t bit_count, uint32_t red, uint32_t green,
+                                  uint32_t blue)
+{
+    if (bit_count == 16)
+        return blue == 0x001F && ((red == 0x7C00 && green == 0x03E0) ||
+                                  (red == 0xF800 && green == 0x07E0));
+    return bit_count == 32 && red == BMP_RED_MASK && green == BMP_GREEN_MASK &&
+           blue == BMP_BLUE_MASK;
+}
+
+BmpLoadCheck build_bmp_system_info(const unsigned char* block, const BmpBlockView& view,
+                                   bool windows_95_family, BmpSystemInfo* info)
+{
+    unsigned char* out = info->bytes;
+    if (view.header_size == BMP_CORE_HEADER_SIZE) {
+        memcpy(out, block, BMP_CORE_HEADER_SIZE);
+        memcpy(out + BMP_CORE_HEADER_SIZE, block + view.colour_table_at,
+               view.colour_table_bytes);
+        info->size = BMP_CORE_HEADER_SIZE + view.colour_table_bytes;
+        return BMP_LOAD_OK;
+    }
+    // The first 40 bytes of every longer header are the info header's fields. The masks of a
+    // version 4 or 5 header stand where those of a 40-byte header follow it (offset 40), and
+    // count only with bit fields; its alpha mask has no place in a 40-byte header, and a
+    // bitmap made for the display keeps no alpha anyway.
+    memcpy(out, block, BMP_INFO_HEADER_SIZE);
+    put_u32(out, BMP_IH_SIZE, BMP_INFO_HEADER_SIZE);
+    if (view.compression == BMP_BITFIELDS) {
+        uint32_t red = get_u32(block, BMP_INFO_HEADER_SIZE);
+        uint32_t green = get_u32(block, BMP_INFO_HEADER_SIZE + 4);
+        uint32_t blue = get_u32(block, BMP_INFO_HEADER_SIZE + 8);
+        if (windows_95_family && !bmp_masks_known_to_95_family(view.bit_count, red, green, blue))
+            return BMP_CANNOT_EXPAND;
+    }
+    // Only the table read below is handed on, so the header counts just its entries (none
+    // with bit fields: a table a file keeps after its masks is not handed on).
+    size_t table = view.colour_table_bytes;
+    put_u32(out, BMP_IH_COLOURS_USED,
+            view.compression == BMP_BITFIELDS ? 0 : (uint32_t)(table / 4));
+    memcpy(out + BMP_INFO_HEADER_SIZE, block + view.colour_table_at, table);
+    info->size = BMP_INFO_HEADER_SIZE + table;
+    return BMP_LOAD_OK;
+}
+
 BmpLoadCheck check_bmp_size(const BmpBlockView& view)
 {
     int64_t width = view.width < 0 ? -(int64_t)view.width : view.width;

@@ -149,6 +149,27 @@ struct BmpBlockView {
 BmpLoadCheck check_bmp_block(const unsigned char* block, size_t got, uint32_t pixel_offset,
                              BmpBlockView* view);
 
+// What the bitmap creation is handed as header and colour table: the 40-byte info header every
+// system knows, built from the file's own (the longer version 4 and 5 headers, 108 and 124
+// bytes: NT 3.51 knows neither, Windows 95 and NT 4.0 not the second), followed by the three masks
+// for bit fields or by the colour table; a core header as it stands with its table. The pixels
+// are the file's.
+constexpr size_t BMP_SYSTEM_INFO_MAX = BMP_INFO_HEADER_SIZE + 4 * 256;
+struct BmpSystemInfo {
+    alignas(4) unsigned char bytes[BMP_SYSTEM_INFO_MAX];
+    size_t size;
+};
+
+// The masks the Windows 95 family takes with bit fields: 5-5-5 or 5-6-5 at 16 bits, 8-8-8 at
+// 32; red, green, blue as they stand in the file.
+bool bmp_masks_known_to_95_family(uint16_t bit_count, uint32_t red, uint32_t green,
+                                  uint32_t blue);
+
+// The header and table for a block check_bmp_block passed. On the Windows 95 family
+// (`windows_95_family`) a file with other bit-field masks cannot be expanded.
+BmpLoadCheck build_bmp_system_info(const unsigned char* block, const BmpBlockView& view,
+                                   bool windows_95_family, BmpSystemInfo* info);
+
 // The size limit, applied once the bitmap is made: width and height nonzero and at most
 // BMP_MAX_SIDE, either way up.
 BmpLoadCheck check_bmp_size(const BmpBlockView& view);

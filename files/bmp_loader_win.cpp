@@ -114,12 +114,21 @@ HBITMAP load_bitmap_file(HWND window, const char* file_name)
         return NULL;
     }
 
+    // The header the system knows, whatever header the file has; the 95 family takes only
+    // some bit-field masks, and shows others wrongly rather than refuse them.
+    BmpSystemInfo system_info;
+    check = build_bmp_system_info(block.bytes, view, os_platform == 1, &system_info);
+    if (check != BMP_LOAD_OK) {
+        show_step_error(check_text(check), STEP);
+        return NULL;
+    }
+
     WindowDc dc(window);
     if (!dc.dc) {
         show_step_error(CANNOT_EXPAND, STEP);
         return NULL;
     }
-    const auto* info = reinterpret_cast<const BITMAPINFO*>(block.bytes);
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(system_info.bytes);
     HBITMAP bitmap = CreateDIBitmap(dc.dc, &info->bmiHeader, CBM_INIT,
                                     block.bytes + view.pixels_at, info, DIB_RGB_COLORS);
     if (!bitmap) {

@@ -11,7 +11,9 @@
 # Before the mode, `--version NAME` (or KAVREL_WINDOWS_VERSION=NAME) sets the Windows version
 # the prefix reports: win98 (the Windows 95 family), nt40, or default (Wine's own, a modern
 # NT). It is passed on to the programs of the session as KAVREL_WINDOWS_VERSION.
-# KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768).
+# KAVREL_SCREEN=WIDTHxHEIGHT sizes the X screen and the virtual desktop (default 1024x768);
+# KAVREL_SCREEN_DEPTH=16 gives it 16 bits per pixel (High Color) instead of 24 (which Wine
+# reports as 32), passed on to the session's programs.
 # KAVREL_DPI=N gives the session a display of N DPI (Wine's LogPixels; default Wine's own, 96):
 # 144 is a scale of 150 %, 192 of 200 %.
 # The prefixes are copies of a template made once (KAVREL_WINE_TEMPLATES names its folder,
@@ -23,6 +25,11 @@ screen=${KAVREL_SCREEN:-1024x768}
 [[ $screen =~ ^[0-9]+x[0-9]+$ ]] || { echo "KAVREL_SCREEN must be WIDTHxHEIGHT" >&2; exit 2; }
 dpi=${KAVREL_DPI:-}
 [[ -z $dpi || $dpi =~ ^[1-9][0-9]{1,2}$ ]] || { echo "KAVREL_DPI must be a number of DPI, like 144" >&2; exit 2; }
+export KAVREL_SCREEN_DEPTH=${KAVREL_SCREEN_DEPTH:-24}
+case "$KAVREL_SCREEN_DEPTH" in
+16|24) ;;
+*) echo "KAVREL_SCREEN_DEPTH must be 16 or 24" >&2; exit 2 ;;
+esac
 windows_version=${KAVREL_WINDOWS_VERSION:-default}
 if [ "${1:-}" = --version ]; then
     windows_version=${2:?$usage}
@@ -68,7 +75,7 @@ step() {
 
 start_xvfb() {
     mkdir -p "$session/x"
-    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$session/x/display" \
+    Xvfb -displayfd 3 -screen 0 "${screen}x$KAVREL_SCREEN_DEPTH" -nolisten tcp 3>"$session/x/display" \
         >"$session/x/log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes BMP files the way other programs write them, for the system tests to drop on the
 program: run-length coded (RLE4, RLE8), 16-bit with bit fields, the 12-byte core header,
-version 4 and 5 headers, top-down rows, widths that are not a multiple of 4, and damaged files.
+version 4 and 5 headers (bit fields with and without alpha, a colour table after the header),
+top-down rows, widths that are not a multiple of 4, and damaged files. Files named MASK-* have
+bit-field masks the Windows 95 family does not take.
 
 usage: make_bmps.py FOLDER
 
@@ -102,6 +104,44 @@ def bitfields565(w, h, seed):
     return bmp(info_header(40, w, h, 16, 3, len(data)), masks, data), meant
 
 
+def channel(v, mask):
+    """The 8-bit value of the field `mask` of pixel word `v`, its bits scaled to 0..255."""
+    shift = (mask & -mask).bit_length() - 1
+    top = mask >> shift
+    return ((v & mask) >> shift) * 255 // top
+
+
+def word(r, g, b, masks):
+    """A pixel word holding r, g, b (0..255) in the fields of `masks`, each cut to its bits."""
+    v = 0
+    for c, mask in zip((r, g, b), masks):
+        shift = (mask & -mask).bit_length() - 1
+        top = mask >> shift
+        v |= (c * top // 255) << shift
+    return v
+
+
+def bitfields_headed(w, h, seed, header_size, bits, masks, alpha=0):
+    """Bit fields with `masks` (red, green, blue) in a version 4 or 5 header, an alpha mask
+    beside them and every alpha bit set."""
+    rows = [[colour(x, y, seed) for x in range(w)] for y in range(h)]
+    words = [[word(r, g, b, masks) | alpha for r, g, b in row] for row in rows]
+    fmt = '<H' if bits == 16 else '<I'
+    data = b''.join(pad(b''.join(struct.pack(fmt, v) for v in row)) for row in words[::-1])
+    extra = struct.pack('<IIII', *masks, alpha) + b'BGRs'
+    meant = [[tuple(channel(v, m) for m in masks) for v in row] for row in words]
+    return bmp(info_header(header_size, w, h, bits, 3, len(data), 0, extra), b'', data), meant
+
+
+def palette_v5(w, h, seed):
+    """8 bits with a colour table after a version 5 header, whose unused masks hold junk."""
+    pal, idx = palette_image(w, h, 20, seed)
+    pixels = b''.join(pad(bytes(r)) for r in idx[::-1])
+    extra = struct.pack('<IIII', 0x11111111, 0x22222222, 0x33333333, 0x44444444) + b'BGRs'
+    header = info_header(124, w, h, 8, 0, len(pixels), len(pal), extra)
+    return bmp(header, quad_table(pal), pixels), [[pal[v] for v in r] for r in idx]
+
+
 def core8(w, h, seed):
     pal, idx = palette_image(w, h, 256, seed)
     table = b''.join(bytes((b, g, r)) for r, g, b in pal)
@@ -187,6 +227,12 @@ def main():
         ('ODD8', indexed(5, 3, 8, 9)),
         ('ODD4', indexed(5, 2, 4, 10)),
         ('ODD1', indexed(9, 3, 1, 11)),
+        ('V4BF565', bitfields_headed(7, 4, 13, 108, 16, (0xF800, 0x07E0, 0x001F))),
+        ('V5A1555', bitfields_headed(5, 3, 14, 124, 16, (0x7C00, 0x03E0, 0x001F), 0x8000)),
+        ('V5PAL8', palette_v5(6, 4, 15)),
+        # Masks the Windows 95 family does not take: refused there, shown elsewhere.
+        ('MASK-V5-444', bitfields_headed(6, 3, 16, 124, 16, (0x0F00, 0x00F0, 0x000F))),
+        ('MASK-V4-BGR', bitfields_headed(4, 3, 17, 108, 32, (0xFF, 0xFF00, 0xFF0000))),
     ]
     for name, made in good:
         write(folder, name, made)

@@ -128,8 +128,15 @@ def session(args):
     """Inside a Wine session of one screen size: every figure of that size."""
     win32 = args.win32
     w, h, reps = args.width, args.height, args.reps
-    scratch = tempfile.mkdtemp(prefix="kavrel-bench.")
     result = {"width": w, "height": h}
+    if args.adjust_only:
+        # The colour pass alone, in a session whose display has 16 bits per pixel.
+        result.update(run_wine(os.path.join(win32, "bench_adjust_win.exe"), str(w), str(h),
+                               str(max(1, reps // 2)), str(reps)))
+        with open(args.out, "w") as f:
+            json.dump(result, f)
+        return
+    scratch = tempfile.mkdtemp(prefix="kavrel-bench.")
     try:
         copy_args = [str(reps)]
         if args.prints:
@@ -271,6 +278,19 @@ def table(results, reps, load_before, load_after, prints, baseline):
         [f"{(med(r['adjust_pixel']) - med(r['adjust_fixed'])) / (med(r['adjust_bulk']) - med(r['adjust_fixed'])):.0f}x"
          if r.get("adjust_fixed") and med(r["adjust_bulk"]) > med(r["adjust_fixed"]) else "-"
          for r in results])
+    if any(r.get("d16_adjust_bulk") for r in results):
+        lines.append("3b. The same pass on a 16-bit display (High Color), ms per Mpixel")
+        row("  per pixel (GetPixel/SetPixel)",
+            [cell([v / mpix(r) for v in r.get("d16_adjust_pixel", [])]) for r in results])
+        row("  bulk over the bits",
+            [cell([v / mpix(r) for v in r.get("d16_adjust_bulk", [])], digits=1)
+             for r in results])
+        row("  ratio; pixels identical",
+            [f"{med(r['d16_adjust_pixel']) / med(r['d16_adjust_bulk']):.0f}x; "
+             f"{'yes' if r.get('d16_adjust_same', [0])[0] else 'NO'}"
+             f"{'' if r.get('d16_adjust_bulk_ran', [0])[0] else ' (NOT in bulk)'}"
+             if r.get("d16_adjust_bulk") else "-" for r in results])
+        row("  display bits per pixel", [cell(r.get("d16_adjust_bits")) for r in results])
     lines.append("4. BMP of the screen, MB/s (program: in process; ImageMagick: start-up taken off)")
 
     def rate(r, key):
@@ -422,6 +442,12 @@ def targets(results, prints, baseline=None):
     weak = [r for r in results if bare_ratio(r) < 100]
     out.append(f"adjustment pass at least 100x faster without the repaints: {verdict(not weak)} "
                f"(not at: {sizes(weak)})")
+    d16 = [r for r in results if r.get("d16_adjust_bulk")]
+    if d16:
+        weak = [r for r in d16 if not (r.get("d16_adjust_bulk_ran", [0])[0] and
+                                       r.get("d16_adjust_same", [0])[0])]
+        out.append(f"adjustment pass on a 16-bit display in bulk, identical pixels: "
+                   f"{verdict(not weak)} (not at: {sizes(weak)})")
     keys = (("hotkey_fast", 0), ("hotkey_normal", 500), ("capture", 0), ("bmp_write", 0),
             ("bmp_load", 0), ("adjust_bulk", 0), ("dde_handed", 0), ("dde_pdf", 0))
     steep = [k for k, minus in keys if (exponent(results, k, minus) or 0) > 1.15]
@@ -472,6 +498,7 @@ def main():
     parser.add_argument("--height", type=int, help=argparse.SUPPRESS)
     parser.add_argument("--win32", help=argparse.SUPPRESS)
     parser.add_argument("--out", help=argparse.SUPPRESS)
+    parser.add_argument("--adjust-only", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
     if args.session:
         session(args)
@@ -506,6 +533,18 @@ def main():
                 results.append(json.load(f))
             results[-1]["load"] = [start_load, size_load]
             results[-1]["reps"] = args.reps
+        # The colour pass again on a 16-bit display, the High Color of the machines of the
+        # Windows 95 days, where it has a bulk pass of its own.
+        with tempfile.NamedTemporaryFile(suffix=".json") as out:
+            env = dict(os.environ, KAVREL_SCREEN=f"{w}x{h}", KAVREL_SCREEN_DEPTH="16")
+            subprocess.run([os.path.join(ROOT, "scripts", "wine-session.sh"), "--shell",
+                            sys.executable, os.path.abspath(__file__), "--session",
+                            "--adjust-only", "--width", str(w), "--height", str(h),
+                            "--reps", str(args.reps), "--win32", win32, "--out", out.name],
+                           env=env, check=True)
+            with open(out.name) as f:
+                results[-1].update({"d16_" + k: v for k, v in json.load(f).items()
+                                    if k.startswith("adjust")})
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=1)

@@ -23,6 +23,11 @@ static void fuzz_loader(const uint8_t* data, size_t size)
     if (v.colour_table_at + v.colour_table_bytes > block.size() || v.pixel_bytes == 0 ||
         v.pixels_at + v.pixel_bytes > block.size() || v.header_size > block.size())
         __builtin_trap();
+    // The header handed to the system is built within its buffer, from bytes inside the block.
+    static BmpSystemInfo info;
+    if (build_bmp_system_info(block.data(), v, data[0] & 2, &info) == BMP_LOAD_OK &&
+        (info.size > sizeof info.bytes || (v.header_size != 12 && info.bytes[0] != 40)))
+        __builtin_trap();
     if (check_bmp_size(v) == BMP_LOAD_OK &&
         (v.width < 1 || v.width > BMP_MAX_SIDE || v.height == 0 || v.height > BMP_MAX_SIDE ||
          v.height < -BMP_MAX_SIDE))

@@ -33,8 +33,9 @@ COLORREF WINAPI counted_set_pixel(HDC dc, int x, int y, COLORREF c)
 
 }  // namespace
 
-// On display bitmaps of the sizes the agreement test uses, the pass reads and writes no single
-// pixel; the method it is compared with reads every one.
+// On display bitmaps of the sizes the agreement test uses (32 bits, or 16 in a session at
+// depth 16), the pass reads and writes no single pixel; the method it is compared with reads
+// every one.
 TEST(AdjustPath, BulkPassRunsOnDisplayBitmaps)
 {
     make_stand_in_main_window(600, 500, 180, 42, RGB(192, 192, 192));
@@ -48,6 +49,16 @@ TEST(AdjustPath, BulkPassRunsOnDisplayBitmaps)
     set_pixel_hook = &set;
     ASSERT_TRUE(get.original && set.original);
     HDC screen = GetDC(NULL);
+    // At 16 bits the first pass learns once how the display reads and writes a pixel.
+    {
+        HBITMAP b = CreateCompatibleBitmap(screen, 4, 4);
+        HDC dc = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(dc, b);
+        adjust_image_colours(dc, b, 4, 4);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(b);
+    }
     const struct {
         int w, h;
     } sizes[] = {{97, 61}, {21, 300}, {256, 3}};

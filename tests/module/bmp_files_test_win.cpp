@@ -526,6 +526,135 @@ TEST_F(BmpFiles, LoaderRefusals)
 
 namespace {
 
+ImportHook* create_dib_hook = nullptr;
+std::vector<DWORD> sizes_handed;  // biSize of each header CreateDIBitmap was handed
+
+HBITMAP WINAPI recorded_create_dibitmap(HDC dc, const BITMAPINFOHEADER* header, DWORD init,
+                                        const void* bits, const BITMAPINFO* info, UINT use)
+{
+    sizes_handed.push_back(header->biSize);
+    if ((const void*)info != (const void*)header)
+        sizes_handed.push_back(0);  // the header and the table must be one block
+    auto real = reinterpret_cast<decltype(&CreateDIBitmap)>(create_dib_hook->original);
+    return real(dc, header, init, bits, info, use);
+}
+
+// A 2 x 2 file with a header of `header_size` bytes, top row red and green, bottom row blue and
+// white: 8 bits with a table after the header, or bit fields with `masks` (red, green, blue,
+// alpha) in the header (after it for 40 bytes), each channel fully on or off.
+Bytes two_by_two(uint32_t header_size, uint16_t bits, const uint32_t masks[4])
+{
+    const COLORREF colours[4] = {RGB(0, 0, 255), RGB(255, 255, 255), RGB(255, 0, 0),
+                                 RGB(0, 255, 0)};  // bottom-up
+    bool fields = bits != 8;
+    size_t table_at = 14 + header_size + (fields && header_size == 40 ? 12 : 0);
+    size_t pixels_at = table_at + (fields ? 0 : 4 * 4);
+    size_t stride = (2 * bits + 31) / 32 * 4;
+    Bytes f(pixels_at + 2 * stride, 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    put_i32(f, 2, (int32_t)f.size());
+    put_i32(f, 10, (int32_t)pixels_at);
+    put_i32(f, 14, (int32_t)header_size);
+    put_i32(f, 18, 2);
+    put_i32(f, 22, 2);
+    f[26] = 1;
+    f[28] = (uint8_t)bits;
+    put_i32(f, 30, fields ? BI_BITFIELDS : BI_RGB);
+    put_i32(f, 46, fields ? 0 : 4);  // colours used
+    if (fields)
+        for (int i = 0; i < (header_size >= 56 ? 4 : 3); i++)
+            put_i32(f, 14 + 40 + 4 * i, (int32_t)masks[i]);
+    for (int i = 0; i < 4; i++) {
+        COLORREF c = colours[i];
+        size_t at = pixels_at + (i / 2) * stride + (i % 2) * (bits / 8);
+        if (!fields) {
+            put_i32(f, table_at + 4 * i,
+                    (int32_t)((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c)));
+            f[at] = (uint8_t)i;
+            continue;
+        }
+        uint32_t v = masks[3];
+        if (GetRValue(c))
+            v |= masks[0];
+        if (GetGValue(c))
+            v |= masks[1];
+        if (GetBValue(c))
+            v |= masks[2];
+        for (int b = 0; b < bits / 8; b++)
+            f[at + b] = (uint8_t)(v >> (8 * b));
+    }
+    return f;
+}
+
+// What os_platform says while it lives.
+struct Platform {
+    int saved;
+    explicit Platform(int value) : saved(os_platform) { os_platform = value; }
+    ~Platform() { os_platform = saved; }
+};
+
+}  // namespace
+
+// Version 4 and 5 headers (and 40-byte ones) reach the system as the 40-byte info header it
+// knows, with the masks or the table after it, and show their pixels. With the Windows 95
+// family's branch, masks it does not take are refused with the loader's box before the system
+// sees them.
+TEST_F(BmpFiles, LoaderHandsTheSystemTheInfoHeader)
+{
+    const uint32_t rgb888[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const uint32_t rgb565[4] = {0xF800, 0x07E0, 0x001F, 0};
+    const uint32_t rgb444[4] = {0x0F00, 0x00F0, 0x000F, 0xF000};
+    const uint32_t bgr888[4] = {0xFF, 0xFF00, 0xFF0000, 0};
+    const struct {
+        const char* name;
+        uint32_t header_size;
+        uint16_t bits;
+        const uint32_t* masks;
+        bool on_95;
+    } cases[] = {
+        {"v5-32", 124, 32, rgb888, true}, {"v4-565", 108, 16, rgb565, true},
+        {"v5-pal", 124, 8, rgb888, true}, {"v4-pal", 108, 8, rgb888, true},
+        {"v3-565", 40, 16, rgb565, true}, {"v5-444", 124, 16, rgb444, false},
+        {"v4-bgr", 108, 32, bgr888, false}, {"v3-444", 40, 16, rgb444, false},
+    };
+    ImportHook hook("gdi32.dll", "CreateDIBitmap", (void*)recorded_create_dibitmap);
+    ASSERT_TRUE(hook.original) << "the program does not import CreateDIBitmap";
+    create_dib_hook = &hook;
+    for (int platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        Platform as(platform);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << " on platform " << platform);
+            std::string name = dir + "\\" + c.name + ".bmp";
+            write_file(name, two_by_two(c.header_size, c.bits, c.masks));
+            sizes_handed.clear();
+            boxes.clear();
+            HBITMAP loaded = load(name);
+            if (platform == VER_PLATFORM_WIN32_WINDOWS && !c.on_95) {
+                EXPECT_FALSE(loaded);
+                EXPECT_TRUE(sizes_handed.empty()) << "the system was handed the file";
+                auto texts = boxes.texts();
+                ASSERT_EQ(texts.size(), 1u);
+                EXPECT_TRUE(box_says(texts[0], "ビットマップファイルを展開することができません",
+                                     "Load Bitmap"))
+                    << texts[0];
+                continue;
+            }
+            ASSERT_TRUE(loaded);
+            EXPECT_EQ(sizes_handed, std::vector<DWORD>{40});
+            EXPECT_TRUE(boxes.texts().empty());
+            EXPECT_EQ(pixel_at(loaded, 0, 0), RGB(255, 0, 0));
+            EXPECT_EQ(pixel_at(loaded, 1, 0), RGB(0, 255, 0));
+            EXPECT_EQ(pixel_at(loaded, 0, 1), RGB(0, 0, 255));
+            EXPECT_EQ(pixel_at(loaded, 1, 1), RGB(255, 255, 255));
+            DeleteObject(loaded);
+        }
+    }
+    create_dib_hook = nullptr;
+}
+
+namespace {
+
 // Plays the user at the save-file dialog from a second thread: reads the proposed name, then
 // types a name and presses OK, or cancels.
 struct SaveDialogUser {

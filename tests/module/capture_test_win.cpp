@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <memory>
@@ -397,56 +398,87 @@ TEST_F(Capture, ClipboardHeldElsewhereGivesMinusTwoAndKeepsItsContent)
     EXPECT_EQ(clipboard_image().width, 200) << "the previous image is gone";
 }
 
-// On a real display bitmap the bulk pass, which goes through the bits in its own order, leaves
-// the pixels and shows the progress of the pixel-by-pixel method. Width 21 shows only 0, 80,
-// 85, 90 and 95; with 3 rows several progress steps fall within one row.
+// The display's bits per pixel: what the session asked for (KAVREL_SCREEN_DEPTH; Wine reports
+// a depth of 24 as 32), so that a session meant to prove a depth cannot prove another.
+static int display_bits_checked()
+{
+    HDC screen = GetDC(NULL);
+    int bits = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(NULL, screen);
+    const char* asked = getenv("KAVREL_SCREEN_DEPTH");
+    if (asked && atoi(asked) == 16) {
+        EXPECT_EQ(bits, 16) << "the session asked for a 16-bit display";
+    }
+    return bits;
+}
+
+// On a real display bitmap (32 bits, or 16 in a session at depth 16) the bulk pass, which goes
+// through the bits in its own order, leaves the pixels and shows the progress of the
+// pixel-by-pixel method. Width 21 shows only 0, 80, 85, 90 and 95; with 3 rows several
+// progress steps fall within one row. Two levels split where a widening of 5 or 6 bits
+// decides the side.
 TEST_F(Capture, BulkPassAndPixelMethodAgreeOnADisplayBitmap)
 {
+    const int bits = display_bits_checked();
     const struct {
         int w, h;
     } sizes[] = {{97, 61}, {21, 300}, {256, 3}};
-    settings.brightness = 25;
-    settings.green_level = -60;
-    settings.black_emphasis = 1;
+    const struct {
+        int brightness, green, black, binarize, threshold;
+    } rules[] = {{25, -60, 1, 0, 0}, {0, 0, 0, 1, 52}};
     HDC screen = GetDC(NULL);
-    for (const auto& size : sizes) {
-        const int w = size.w, h = size.h;
-        SCOPED_TRACE(testing::Message() << w << " x " << h);
-        HBITMAP a = CreateCompatibleBitmap(screen, w, h);
-        HBITMAP b = CreateCompatibleBitmap(screen, w, h);
-        std::vector<uint32_t> noise((size_t)w * h);
-        uint32_t x = 99;
-        for (auto& p : noise) {
-            x = x * 1664525u + 1013904223u;
-            p = x >> 8;
+    for (const auto& rule : rules)
+        for (const auto& size : sizes) {
+            const int w = size.w, h = size.h;
+            SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << bits << " bits, "
+                                            << (rule.binarize ? "two levels" : "offsets"));
+            settings.brightness = rule.brightness;
+            settings.green_level = rule.green;
+            settings.black_emphasis = rule.black;
+            settings.binarize = rule.binarize;
+            settings.binarize_threshold = rule.threshold;
+            HBITMAP a = CreateCompatibleBitmap(screen, w, h);
+            HBITMAP b = CreateCompatibleBitmap(screen, w, h);
+            BITMAP bm;
+            ASSERT_TRUE(GetObjectA(a, sizeof bm, &bm));
+            EXPECT_EQ(bm.bmBitsPixel, bits);
+            std::vector<uint32_t> noise((size_t)w * h);
+            uint32_t x = 99;
+            for (auto& p : noise) {
+                x = x * 1664525u + 1013904223u;
+                p = x >> 8;
+            }
+            BITMAPINFO bi = {};
+            bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+            bi.bmiHeader.biWidth = w;
+            bi.bmiHeader.biHeight = -h;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            SetDIBits(screen, a, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+            SetDIBits(screen, b, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
+            HDC dc = CreateCompatibleDC(screen);
+            HGDIOBJ old = SelectObject(dc, a);
+            clear_painted_percents();
+            adjust_percent = 100;
+            ASSERT_TRUE(adjust_image_colours_in_bulk(dc, a, w, h)) << "the bulk pass did not run";
+            std::vector<int> bulk_percents = painted_percents();
+            SelectObject(dc, b);
+            clear_painted_percents();
+            adjust_percent = 100;
+            adjust_image_colours_by_pixel(dc, w, h);
+            SelectObject(dc, old);
+            DeleteDC(dc);
+            Image ia = bitmap_pixels(a), ib = bitmap_pixels(b);
+            int differ = 0;
+            for (size_t i = 0; i < ia.pixels.size() && i < ib.pixels.size(); i++)
+                differ += ia.pixels[i] != ib.pixels[i];
+            EXPECT_EQ(ia.pixels.size(), ib.pixels.size());
+            EXPECT_EQ(differ, 0) << "pixels that differ";
+            EXPECT_EQ(bulk_percents, painted_percents());
+            EXPECT_FALSE(bulk_percents.empty());
+            DeleteObject(a);
+            DeleteObject(b);
         }
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        SetDIBits(screen, a, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
-        SetDIBits(screen, b, 0, h, noise.data(), &bi, DIB_RGB_COLORS);
-        HDC dc = CreateCompatibleDC(screen);
-        HGDIOBJ old = SelectObject(dc, a);
-        clear_painted_percents();
-        adjust_percent = 100;
-        ASSERT_TRUE(adjust_image_colours_in_bulk(dc, a, w, h)) << "the bulk pass did not run";
-        std::vector<int> bulk_percents = painted_percents();
-        SelectObject(dc, b);
-        clear_painted_percents();
-        adjust_percent = 100;
-        adjust_image_colours_by_pixel(dc, w, h);
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        Image ia = bitmap_pixels(a), ib = bitmap_pixels(b);
-        EXPECT_EQ(ia.pixels, ib.pixels);
-        EXPECT_EQ(bulk_percents, painted_percents());
-        EXPECT_FALSE(bulk_percents.empty());
-        DeleteObject(a);
-        DeleteObject(b);
-    }
     ReleaseDC(NULL, screen);
 }
 

@@ -199,3 +199,147 @@ TEST(BmpLoadChecks, FormatsAndSizes)
     EXPECT_EQ(v.height, 2);
     EXPECT_EQ(verdict(Bytes(core.begin(), core.end() - 1)), BMP_CANNOT_EXPAND);
 }
+
+namespace {
+
+// A file with a header of `header_size` bytes (40, 108, 124), its masks (red, green, blue,
+// alpha) at offset 40 of the header when it has room for them or after a 40-byte one, and
+// `table` colour entries after the header; pixel bytes zero.
+Bytes headed_file(uint32_t header_size, int32_t w, int32_t h, uint16_t bits,
+                  uint32_t compression, const uint32_t masks[4], uint32_t table = 0)
+{
+    size_t after = header_size == 40 && compression == BMP_BITFIELDS ? 12 : 0;
+    size_t table_at = 14 + header_size + after;
+    size_t stride = ((size_t)w * bits + 31) / 32 * 4;
+    Bytes f(table_at + 4 * table + stride * (size_t)(h < 0 ? -h : h), 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    put(f, 2, (uint32_t)f.size());
+    put(f, 10, (uint32_t)(table_at + 4 * table));
+    put(f, 14, header_size);
+    put(f, 18, (uint32_t)w);
+    put(f, 22, (uint32_t)h);
+    put(f, 26, 1, 2);
+    put(f, 28, bits, 2);
+    put(f, 30, compression);
+    put(f, 38, 2835);
+    put(f, 46, table);
+    size_t mask_count = header_size >= 56 ? 4 : after / 4;
+    for (size_t i = 0; i < mask_count; i++)
+        put(f, 14 + 40 + 4 * i, masks[i]);
+    if (header_size >= 108)
+        put(f, 14 + 56, 0x73524742);  // 'sRGB'
+    for (uint32_t i = 0; i < table; i++)
+        put(f, table_at + 4 * i, 0x00102030u * (i + 1));
+    return f;
+}
+
+// What reaches the system for a file that passes the loader's checks.
+BmpLoadCheck system_info_of(const Bytes& file, bool windows_95_family, BmpSystemInfo* info)
+{
+    BmpBlockView v;
+    BmpLoadCheck c = verdict(file, &v);
+    return c == BMP_LOAD_OK ? build_bmp_system_info(file.data() + 14, v, windows_95_family, info)
+                            : c;
+}
+
+uint32_t at(const BmpSystemInfo& info, size_t offset)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; i--)
+        v = (v << 8) | info.bytes[offset + i];
+    return v;
+}
+
+const uint32_t RGB888[4] = {0xFF0000, 0xFF00, 0xFF, 0};
+const uint32_t ARGB8888[4] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+const uint32_t RGB565[4] = {0xF800, 0x07E0, 0x001F, 0};
+const uint32_t ARGB1555[4] = {0x7C00, 0x03E0, 0x001F, 0x8000};
+const uint32_t RGB444[4] = {0x0F00, 0x00F0, 0x000F, 0};
+const uint32_t BGR888[4] = {0xFF, 0xFF00, 0xFF0000, 0};
+const uint32_t JUNK[4] = {0x11111111, 0x22222222, 0x33333333, 0x44444444};
+
+}  // namespace
+
+// Version 4 and 5 headers reach the system as the 40-byte header with the file's values, the
+// masks after it for bit fields, the colour table from where the file's header ends.
+TEST(BmpSystemInfo, LongerHeadersBecomeTheInfoHeader)
+{
+    BmpSystemInfo info;
+    for (uint32_t size : {108u, 124u}) {
+        SCOPED_TRACE(size);
+        // Bit fields with an alpha mask: the three colour masks follow the 40 bytes.
+        Bytes f = headed_file(size, 3, -2, 32, BMP_BITFIELDS, ARGB8888);
+        ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+        EXPECT_EQ(info.size, 52u);
+        EXPECT_EQ(at(info, 0), 40u);
+        EXPECT_TRUE(std::equal(f.begin() + 18, f.begin() + 14 + 40, info.bytes + 4))
+            << "width, height, planes, bits, compression, sizes and resolution as in the file";
+        EXPECT_EQ(at(info, 40), 0xFF0000u);
+        EXPECT_EQ(at(info, 44), 0xFF00u);
+        EXPECT_EQ(at(info, 48), 0xFFu);
+        // A table kept after the masks (for palette displays) is not handed on, nor counted.
+        put(f, 14 + 32, 16);
+        ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+        EXPECT_EQ(info.size, 52u);
+        EXPECT_EQ(at(info, 32), 0u) << "colours used";
+
+        // No bit fields: the header's masks (junk here) go nowhere, and the table starts
+        // after the whole header, not at its 40th byte.
+        f = headed_file(size, 5, 3, 8, BMP_RGB, JUNK, 3);
+        ASSERT_EQ(system_info_of(f, true, &info), BMP_LOAD_OK);
+        EXPECT_EQ(info.size, 40u + 12);
+        EXPECT_EQ(at(info, 0), 40u);
+        EXPECT_EQ(at(info, 16), BMP_RGB);
+        EXPECT_EQ(at(info, 32), 3u) << "colours used";
+        EXPECT_TRUE(std::equal(f.begin() + 14 + size, f.begin() + 14 + size + 12,
+                               info.bytes + 40));
+        f = headed_file(size, 5, 3, 24, BMP_RGB, JUNK);
+        ASSERT_EQ(system_info_of(f, true, &info), BMP_LOAD_OK);
+        EXPECT_EQ(info.size, 40u);
+    }
+    // A 40-byte header and its masks or table go as they are; a core header too.
+    Bytes f = headed_file(40, 9, 6, 16, BMP_BITFIELDS, RGB565);
+    ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+    ASSERT_EQ(info.size, 52u);
+    EXPECT_TRUE(std::equal(f.begin() + 14, f.begin() + 14 + 52, info.bytes));
+    f = headed_file(40, 4, 4, 4, BMP_RGB, JUNK, 16);
+    ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+    ASSERT_EQ(info.size, 40u + 64);
+    EXPECT_TRUE(std::equal(f.begin() + 14, f.begin() + 14 + 40 + 64, info.bytes));
+    Bytes core = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0, 0, 12, 0, 0, 0, 2, 0, 1, 0, 1, 0,
+                  1, 0, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0};
+    put(core, 2, (uint32_t)core.size());
+    ASSERT_EQ(system_info_of(core, true, &info), BMP_LOAD_OK);
+    ASSERT_EQ(info.size, 18u);
+    EXPECT_TRUE(std::equal(core.begin() + 14, core.begin() + 32, info.bytes));
+}
+
+// The 95 family takes 5-5-5 and 5-6-5 at 16 bits and 8-8-8 at 32, whatever the header and
+// whatever the alpha mask; other masks cannot be expanded there, and go to other systems.
+TEST(BmpSystemInfo, TheWindows95FamilyTakesOnlyItsMasks)
+{
+    const struct {
+        uint16_t bits;
+        const uint32_t* masks;
+        bool on_95;
+    } cases[] = {{16, RGB565, true},  {16, ARGB1555, true}, {32, RGB888, true},
+                 {32, ARGB8888, true}, {16, RGB444, false},  {32, BGR888, false},
+                 {16, RGB888, false}, {32, RGB565, false}};
+    BmpSystemInfo info;
+    for (const auto& c : cases)
+        for (uint32_t size : {40u, 108u, 124u}) {
+            SCOPED_TRACE(testing::Message() << c.bits << " bits, masks " << std::hex
+                                            << c.masks[0] << " " << c.masks[1] << " "
+                                            << c.masks[2] << ", header " << std::dec << size);
+            Bytes f = headed_file(size, 4, 2, c.bits, BMP_BITFIELDS, c.masks);
+            EXPECT_EQ(system_info_of(f, true, &info),
+                      c.on_95 ? BMP_LOAD_OK : BMP_CANNOT_EXPAND);
+            ASSERT_EQ(system_info_of(f, false, &info), BMP_LOAD_OK);
+            EXPECT_EQ(at(info, 40), c.masks[0]);
+            EXPECT_EQ(at(info, 48), c.masks[2]);
+        }
+    // Without bit fields the masks a longer header carries mean nothing.
+    Bytes f = headed_file(124, 4, 2, 16, BMP_RGB, RGB444);
+    EXPECT_EQ(system_info_of(f, true, &info), BMP_LOAD_OK);
+}

@@ -136,3 +136,106 @@ TEST(ColourBulk, MatchesThePixelRuleForEveryKindOfRule)
         }
     }
 }
+
+namespace {
+
+Pixel16Format format_565(bool repeat_top_bits)
+{
+    Pixel16Format f;
+    EXPECT_TRUE(pixel16_layout(0xF800, 0x07E0, 0x001F, &f));
+    pixel16_rules(&f, repeat_top_bits);
+    return f;
+}
+
+uint16_t pixel_565(int r, int g, int b)
+{
+    return (uint16_t)((r << 11) | (g << 5) | b);
+}
+
+}  // namespace
+
+TEST(ColourPixel16, LayoutsAndTheTwoWaysOfWidening)
+{
+    Pixel16Format f;
+    ASSERT_TRUE(pixel16_layout(0x7C00, 0x03E0, 0x001F, &f));
+    EXPECT_EQ(f.shift[0], 10);
+    EXPECT_EQ(f.bits[1], 5);
+    EXPECT_FALSE(pixel16_layout(0x0F00, 0x00F0, 0x000F, &f));
+    EXPECT_FALSE(pixel16_layout(0x001F, 0x07E0, 0xF800, &f)) << "blue on top";
+
+    Pixel16Format wine = format_565(true), shifted = format_565(false);
+    EXPECT_EQ(wine.widen[0][31], 255);
+    EXPECT_EQ(shifted.widen[0][31], 248);
+    EXPECT_EQ(wine.widen[1][63], 255);
+    EXPECT_EQ(shifted.widen[1][63], 252);
+    EXPECT_EQ(wine.widen[0][16], 132);
+    EXPECT_EQ(wine.narrow[0][7], 0);
+    EXPECT_EQ(wine.narrow[1][255], 63);
+    EXPECT_TRUE(pixel16_format_usable(wine));
+    EXPECT_TRUE(pixel16_format_usable(shifted));
+    // A system that would store a reported colour as another value cannot be mirrored.
+    Pixel16Format odd = wine;
+    odd.narrow[2][wine.widen[2][9]] = 10;
+    EXPECT_FALSE(pixel16_format_usable(odd));
+    odd = wine;
+    odd.narrow[1][200] = 64;
+    EXPECT_FALSE(pixel16_format_usable(odd)) << "a value too wide for its field";
+}
+
+// What the pixel-by-pixel method leaves, through GetPixel's widening and SetPixel's narrowing.
+TEST(ColourPixel16, MapIsWhatThePixelMethodLeaves)
+{
+    uint16_t map[65536];
+    Pixel16Format wine = format_565(true), shifted = format_565(false);
+    // White under +40 reads 255 on Wine and stays; read as 248 it is written as white again.
+    build_pixel16_map(rule_with(40, 0, 0, 0), wine, map);
+    EXPECT_EQ(map[0xFFFF], 0xFFFF);
+    EXPECT_EQ(map[pixel_565(10, 20, 30)], pixel_565(15, 30, 31));  // 82+40, 81+40, 247+40
+    build_pixel16_map(rule_with(40, 0, 0, 0), shifted, map);
+    EXPECT_EQ(map[0xFFFF], 0xFFFF);
+    EXPECT_EQ(map[pixel_565(10, 20, 30)], pixel_565(15, 30, 31));  // 80+40, 80+40, 240+40
+    // Two levels at threshold 52 (white from a sum of 369): (15, 31, 15) sums to 371 widened
+    // by repeating the top bits, to 364 by a shift.
+    build_pixel16_map(rule_with(0, 0, 0, 0, 0, 1, 52), wine, map);
+    EXPECT_EQ(map[pixel_565(15, 31, 15)], 0xFFFF);
+    build_pixel16_map(rule_with(0, 0, 0, 0, 0, 1, 52), shifted, map);
+    EXPECT_EQ(map[pixel_565(15, 31, 15)], 0x0000);
+    // A pixel the rule leaves alone is not written: bits outside the channels stay.
+    Pixel16Format f555;
+    ASSERT_TRUE(pixel16_layout(0x7C00, 0x03E0, 0x001F, &f555));
+    pixel16_rules(&f555, true);
+    build_pixel16_map(rule_with(0, 30, 0, 0), f555, map);
+    EXPECT_EQ(map[0x8000 | 0x7C00], 0x8000 | 0x7C00) << "red at 255 stays";
+    EXPECT_EQ(map[0x8000 | 0x0001], 0x0C01) << "written: the top bit goes";
+    // Black emphasis on a pixel read as dark in every channel.
+    build_pixel16_map(rule_with(10, 0, 0, 0, 1), wine, map);
+    EXPECT_EQ(map[pixel_565(9, 19, 9)], 0) << "74, 77, 74";
+    EXPECT_EQ(map[pixel_565(10, 19, 9)], pixel_565(11, 21, 10)) << "82+10, 77+10, 74+10";
+    // Every stored pixel, for each kind of rule and both ways of widening: what adjust_pixel
+    // makes of the reported colour, stored, or the pixel itself when that colour stays.
+    const ColourRule rules[] = {rule_with(100, -100, 0, 30), rule_with(10, 0, -200, 0, 1),
+                                rule_with(0, 0, 0, 0, 1, 1, 37), rule_with(0, 0, 0, 0, 0, 2, 0)};
+    for (const Pixel16Format& f : {wine, shifted, f555})
+        for (const ColourRule& rule : rules) {
+            build_pixel16_map(rule, f, map);
+            int wrong = 0;
+            for (unsigned v = 0; v < 65536; v++) {
+                auto field = [&](int c) { return (v >> f.shift[c]) & ((1u << f.bits[c]) - 1); };
+                Rgb in = {f.widen[0][field(0)], f.widen[1][field(1)], f.widen[2][field(2)]};
+                Rgb out = adjust_pixel(rule, in);
+                unsigned want = (f.narrow[0][out.r] << f.shift[0]) |
+                                (f.narrow[1][out.g] << f.shift[1]) |
+                                (f.narrow[2][out.b] << f.shift[2]);
+                if (out.r == in.r && out.g == in.g && out.b == in.b)
+                    want = v;
+                wrong += map[v] != want;
+            }
+            EXPECT_EQ(wrong, 0) << "shift " << f.shift[0] << ", binarize " << rule.binarize;
+        }
+    build_pixel16_map(rule_with(10, 0, 0, 0, 1), wine, map);
+    uint16_t pixels[3] = {0xFFFF, pixel_565(10, 19, 9), pixel_565(9, 19, 9)};
+    adjust_16bit_pixels(map, pixels, 3);
+    EXPECT_EQ(pixels[0], 0xFFFF);
+    EXPECT_EQ(pixels[1], pixel_565(11, 21, 10));
+    EXPECT_EQ(pixels[2], 0);
+}
