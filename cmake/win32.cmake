@@ -43,7 +43,9 @@ set(SHIPPED_CODE_OPTIONS -march=i486 -fno-exceptions -fno-rtti -fno-asynchronous
 
 # The shipped programs: small, stripped, marked for Windows 4.0, which every system from
 # Windows NT 3.51 and Windows 95 on accepts (NT 3.1 refuses it). A link map beside each names
-# the functions for the instruction check.
+# the functions for the instruction check. The header's time stamp is zero, so one commit
+# always gives the same bytes (the header checksum follows from them); no system these
+# programs are for reads that stamp.
 function(shipped_program target)
   target_sources(${target} PRIVATE ${RUNTIME_SOURCE})
   target_compile_definitions(${target} PRIVATE ${OLD_WINDOWS_LEVEL})
@@ -53,7 +55,8 @@ function(shipped_program target)
                       -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc
                       -Wl,-Map,$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map
                       -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0
-                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0)
+                      -Wl,--major-os-version,4 -Wl,--minor-os-version,0
+                      -Wl,--no-insert-timestamp)
   # After the program's own libraries, which need them.
   target_link_libraries(${target} PRIVATE kavrel_core mingwex crtdll gcc kernel32)
   if(KAVREL_OUTPUT_DIR)
