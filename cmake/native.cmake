@@ -57,6 +57,17 @@ if(KAVREL_WIN32)
     COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-imports.py
             ${CMAKE_SOURCE_DIR}/tools/imports/allowed.txt
             ${WIN32_BUILD_DIR}/KAVREL.EXE ${WIN32_BUILD_DIR}/KVREQ.EXE)
+  # The release archive (tests/check_release.py): release_archive packs it twice from the
+  # programs the system tests run and looks into it (a second); release_rebuild makes it with
+  # scripts/release.sh, the shipped programs built clean in a folder of their own, and wants
+  # the same bytes (about a minute).
+  add_test(NAME release_archive
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_release.py pack ${CMAKE_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/release-check/pack)
+  add_test(NAME release_rebuild
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/check_release.py rebuild ${CMAKE_SOURCE_DIR}
+            ${WIN32_BUILD_DIR} ${CMAKE_BINARY_DIR}/release-check/rebuild)
+  set_tests_properties(release_rebuild PROPERTIES TIMEOUT 900 COST 60)
   # Each entry is a Wine session of its own (own prefix, display, printer and PDF folder), so
   # they run side by side under ctest -j. The default session's long tests (the minute timer,
   # the soak, the leak loops) are entries of their own, so that no entry holds up the rest; in
