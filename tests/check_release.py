@@ -102,9 +102,11 @@ def check_readme(root, data):
         check(item in quoted, f"README.TXT names the menu item 「{item}」")
     for caption in dialog_captions(root):
         check(caption in quoted, f"README.TXT names the dialog 「{caption}」")
-    dde = (root / "app" / "dde_commands.cpp")
-    for name in re.findall(r'^const char DDE_\w+\[\] = "([^"]*)";', dde.read_text(), re.M) \
-            if dde.exists() else []:
+    dde_names = [n for path in source_files(root) for n in
+                 re.findall(r'^const char DDE_(?:SERVICE|TOPIC|\w+_COMMAND)\[\] = "([^"]*)";',
+                            path.read_text(encoding="utf-8"), re.M)]
+    check(len(dde_names) == 4, f"service, topic and two commands of DDE: {dde_names}")
+    for name in dde_names:
         check(name in text, f"README.TXT gives the DDE name {name}")
     texts = program_texts(root)
     for q in sorted(quoted):
