@@ -14,9 +14,10 @@ add_custom_command(
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/make_resources.py ${GENERATED_RES}
   DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_resources.py
   COMMENT "Drawing the icon and synthesising the capture sound")
-# windres reports no dependencies: the files the scripts name are given here.
+# windres reports no dependencies: the files the scripts name are given here (the version
+# header too, which the program's script includes).
 set_source_files_properties(${CMAKE_SOURCE_DIR}/res/kavrel.rc PROPERTIES
-  OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav;${CMAKE_SOURCE_DIR}/res/kavrel.manifest")
+  OBJECT_DEPENDS "${GENERATED_RES}/kavrel.ico;${GENERATED_RES}/wave1.wav;${CMAKE_SOURCE_DIR}/res/kavrel.manifest;${CMAKE_SOURCE_DIR}/res/resource.h")
 set_source_files_properties(${CMAKE_SOURCE_DIR}/tools/kvreq/kvreq.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/res/kavrel.manifest")
 
