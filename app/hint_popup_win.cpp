@@ -1,5 +1,7 @@
 // The hint popup: three lines next to the pointer, closed by its button, Enter, a click or its
-// timer. Escape leaves it open, so a key meant for the dialog below does not dismiss it.
+// timer. Escape leaves it open, so a key meant for the dialog below does not dismiss it. And how
+// every dialog of the program is opened: a template the system cannot make is said, and where
+// the system sends no WM_HELP (NT 3.x: no title-bar "?", no help key) F1 asks for the hint.
 #include "app/hint_popup_win.h"
 
 #include <stdio.h>
@@ -66,7 +68,7 @@ static INT_PTR CALLBACK hint_popup_proc(HWND dlg, UINT msg, WPARAM wparam, LPARA
 
 void open_hint_popup(HWND owner)
 {
-    DialogBoxParamA(instance_handle, "HELPDIALOG", owner, hint_popup_proc, 0);
+    run_dialog("HELPDIALOG", owner, hint_popup_proc);
 }
 
 static void set_line(char* line, const char* text)
@@ -92,12 +94,40 @@ void show_control_hint(HWND dialog, const HELPINFO* request, const ControlHint* 
     open_hint_popup(dialog);
 }
 
+// The settings dialogs open now (a hint or a message box may stand over one), for the F1 hook.
+struct OpenDialog {
+    HWND dlg;
+    const DialogHandlers* handlers;
+};
+static OpenDialog open_dialogs[4];
+static int open_dialog_count;
+
+static void opened(HWND dlg, const DialogHandlers& handlers)
+{
+    if (open_dialog_count < (int)(sizeof open_dialogs / sizeof open_dialogs[0]))
+        open_dialogs[open_dialog_count++] = {dlg, &handlers};
+}
+
+static void closed(HWND dlg)
+{
+    for (int i = 0; i < open_dialog_count; i++) {
+        if (open_dialogs[i].dlg == dlg) {
+            open_dialogs[i] = open_dialogs[--open_dialog_count];
+            return;
+        }
+    }
+}
+
 INT_PTR dialog_message(const DialogHandlers& handlers, HWND dlg, UINT msg, WPARAM wparam,
                        LPARAM lparam)
 {
     switch (msg) {
     case WM_INITDIALOG:
+        opened(dlg, handlers);
         return handlers.init(dlg);
+    case WM_DESTROY:
+        closed(dlg);
+        return FALSE;
     case WM_COMMAND:
         handlers.command(dlg, LOWORD(wparam));
         return TRUE;
@@ -127,5 +157,86 @@ static INT_PTR CALLBACK usage_box_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM
 
 void open_usage_box()
 {
-    DialogBoxParamA(instance_handle, "ABOUT", main_window, usage_box_proc, 0);
+    run_dialog("ABOUT", main_window, usage_box_proc);
+}
+
+static const char DIALOG_FAILED[] = "ダイアログを開くことができません";
+
+// Windows 95, NT 4.0 and later turn F1 into WM_HELP; NT 3.x has neither it nor the "?".
+static bool system_sends_help()
+{
+    static int major;
+    if (!major) {
+        OSVERSIONINFOA info = {};
+        info.dwOSVersionInfoSize = sizeof info;
+        major = GetVersionExA(&info) ? (int)info.dwMajorVersion : 4;
+    }
+    return major >= 4;
+}
+
+// What a system with WM_HELP posts for F1 and turns into WM_HELP (not in the headers).
+static constexpr UINT HELP_KEY_MESSAGE = 0x004D;
+
+static HHOOK f1_hook;
+static int f1_hook_users;
+
+// The hint a request by F1 on the dialog below `hwnd` shows: of the control under the pointer,
+// as the title bar's "?" picks it, else of the control with the focus, as WM_HELP names it.
+static bool hint_by_f1(HWND hwnd)
+{
+    const OpenDialog* open = NULL;
+    for (HWND h = hwnd; h && !open; h = GetParent(h))
+        for (int i = 0; i < open_dialog_count; i++)
+            if (open_dialogs[i].dlg == h)
+                open = &open_dialogs[i];
+    // A box or a hint over the dialog (which is disabled meanwhile) takes the key itself.
+    if (!open || !IsWindowEnabled(open->dlg))
+        return false;
+    HWND dlg = open->dlg;
+    HELPINFO request = {};
+    request.cbSize = sizeof request;
+    request.iContextType = HELPINFO_WINDOW;
+    GetCursorPos(&request.MousePos);
+    HWND control = WindowFromPoint(request.MousePos);
+    while (control && control != dlg && GetParent(control) != dlg)
+        control = GetParent(control);
+    if (!control || control == dlg) {
+        control = GetFocus();
+        while (control && control != dlg && GetParent(control) != dlg)
+            control = GetParent(control);
+    }
+    if (!control || control == dlg)
+        return true;
+    request.hItemHandle = control;
+    request.iCtrlId = GetDlgCtrlID(control);
+    // A system that reports 3.x and still has the help key (Wine) would open a second hint.
+    MSG pending;
+    while (PeekMessageA(&pending, NULL, HELP_KEY_MESSAGE, HELP_KEY_MESSAGE, PM_REMOVE)) {
+    }
+    show_control_hint(dlg, &request, open->handlers->hints, open->handlers->hint_count);
+    return true;
+}
+
+static LRESULT CALLBACK f1_filter(int code, WPARAM wparam, LPARAM lparam)
+{
+    const MSG* msg = reinterpret_cast<const MSG*>(lparam);
+    if (code == MSGF_DIALOGBOX && msg->message == WM_KEYDOWN && msg->wParam == VK_F1 &&
+        hint_by_f1(msg->hwnd))
+        return TRUE;
+    return CallNextHookEx(f1_hook, code, wparam, lparam);
+}
+
+INT_PTR run_dialog(const char* name, HWND owner, DLGPROC proc)
+{
+    bool hook = !system_sends_help();
+    if (hook && f1_hook_users++ == 0)
+        f1_hook = SetWindowsHookExA(WH_MSGFILTER, f1_filter, NULL, GetCurrentThreadId());
+    INT_PTR result = DialogBoxParamA(instance_handle, name, owner, proc, 0);
+    if (result == -1)
+        show_step_error(DIALOG_FAILED, name);
+    if (hook && --f1_hook_users == 0 && f1_hook) {
+        UnhookWindowsHookEx(f1_hook);
+        f1_hook = NULL;
+    }
+    return result;
 }

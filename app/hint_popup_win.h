@@ -30,9 +30,15 @@ struct DialogHandlers {
     size_t hint_count;
 };
 
-// Dispatches WM_INITDIALOG, WM_COMMAND and WM_HELP; FALSE for anything else.
+// Dispatches WM_INITDIALOG, WM_COMMAND and WM_HELP; FALSE for anything else. A dialog open
+// through it answers F1 where the system sends no WM_HELP (see run_dialog).
 INT_PTR dialog_message(const DialogHandlers& handlers, HWND dlg, UINT msg, WPARAM wparam,
                        LPARAM lparam);
 
 // Shows the usage box modally over the main window.
 void open_usage_box();
+
+// Shows the dialog template `name` modally over `owner`; DialogBoxParamA's result. A dialog the
+// system cannot make is said in the step error box, the template's name as the step. Where the
+// system sends no WM_HELP (NT 3.x), F1 in a dialog of dialog_message opens the hint meanwhile.
+INT_PTR run_dialog(const char* name, HWND owner, DLGPROC proc);

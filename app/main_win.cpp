@@ -32,7 +32,7 @@ static const SystemMenuItem SYSTEM_MENU_ITEMS[] = {
     {CMD_HELP_SEARCH, "ヘルプ<検索>(&S)"},
 };
 
-// Another instance holds the mutex: this one ends quietly. Two starts racing past the open both
+// Another instance holds the mutex: this one calls it back and ends. Two starts racing past the open both
 // reach the create; the later one sees ERROR_ALREADY_EXISTS and ends too.
 static bool take_instance_mutex()
 {
@@ -50,6 +50,27 @@ static bool take_instance_mutex()
         return false;
     }
     return true;
+}
+
+// A second start: the running instance comes back to the user (its window restored, out of the
+// notification area). Only the foreground process may hand the foreground on today, so this one,
+// just started by the user, allows it where the call exists (Windows 98, 2000 and later).
+static void call_running_instance()
+{
+    HWND running = FindWindowA(APP_TITLE, NULL);
+    if (!running)
+        return;
+    typedef BOOL(WINAPI * AllowForegroundCall)(DWORD);
+    HMODULE user = GetModuleHandleA("USER32.DLL");
+    AllowForegroundCall allow =
+        user ? reinterpret_cast<AllowForegroundCall>(
+                   reinterpret_cast<void*>(GetProcAddress(user, "AllowSetForegroundWindow")))
+             : NULL;
+    DWORD process = 0;
+    GetWindowThreadProcessId(running, &process);
+    if (allow && process)
+        allow(process);
+    PostMessageA(running, UM_COME_BACK, 0, 0);
 }
 
 static bool register_class(const char* name, WNDPROC proc, UINT style, HICON icon,
@@ -123,8 +144,10 @@ static void place_main_window()
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     instance_handle = instance;
-    if (!take_instance_mutex())
+    if (!take_instance_mutex()) {
+        call_running_instance();
         return 0;
+    }
     if (!register_classes())
         return 0;
     main_window = CreateWindowExA(0, APP_TITLE, APP_TITLE, MAIN_WINDOW_STYLE, 1, 1,

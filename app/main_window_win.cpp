@@ -246,6 +246,9 @@ LRESULT CALLBACK main_window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     case DPI_CHANGED_MESSAGE:
         on_dpi_changed(hwnd, wparam, lparam);
         return 0;
+    case UM_COME_BACK:
+        come_back();
+        return 0;
     default:
         return DefWindowProcA(hwnd, msg, wparam, lparam);
     }

@@ -115,6 +115,17 @@ void on_tray_notify(LPARAM mouse_message)
     ShowWindow(main_window, SW_SHOWNORMAL);
 }
 
+void come_back()
+{
+    // Without "TaskbarCreated" (the shells before Internet Explorer 4) a lost icon is never
+    // added again: the window comes back as a double click on the icon brings it.
+    if (tray_wanted)
+        on_tray_notify(WM_LBUTTONDBLCLK);
+    else if (IsIconic(main_window) || !IsWindowVisible(main_window))
+        ShowWindow(main_window, SW_RESTORE);
+    SetForegroundWindow(main_window);
+}
+
 void remove_tray_icon()
 {
     if (!tray_icon_added)

@@ -20,5 +20,9 @@ bool on_taskbar_created(UINT message);
 // `tray_mode` 0; every other mouse message is ignored.
 void on_tray_notify(LPARAM mouse_message);
 
+// UM_COME_BACK, from a second start: out of the notification area as by a double click on the
+// icon, a minimised or hidden window restored, and the window in front.
+void come_back();
+
 // At exit: the icon does not outlive the program in the notification area.
 void remove_tray_icon();

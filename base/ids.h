@@ -37,10 +37,13 @@ constexpr unsigned UM_NEXT_DROPPED_FILE = WM_USER_BASE + 250;
 constexpr unsigned UM_REMOTE_REQUEST = WM_USER_BASE + 600;
 constexpr unsigned UM_MAIL_NOTIFY = WM_USER_BASE + 667;
 constexpr unsigned UM_TRAY_NOTIFY = WM_USER_BASE + 876;
+// From a second start of the program: the running one comes back to the user.
+constexpr unsigned UM_COME_BACK = WM_USER_BASE + 877;
 
 static_assert(UM_REGISTER_HOTKEYS == 1034 && UM_REFRESH_STATUS == 1114 && UM_CAPTURE == 1124 &&
                   UM_OUTPUT == 1125 && UM_CAPTURE_NOW == 1224 && UM_NEXT_DROPPED_FILE == 1274 &&
-                  UM_REMOTE_REQUEST == 1624 && UM_MAIL_NOTIFY == 1691 && UM_TRAY_NOTIFY == 1900,
+                  UM_REMOTE_REQUEST == 1624 && UM_MAIL_NOTIFY == 1691 && UM_TRAY_NOTIFY == 1900 &&
+                  UM_COME_BACK == 1901,
               "other programs rely on these numbers");
 
 // Commands of the system menu (WM_SYSCOMMAND).

@@ -105,5 +105,5 @@ static INT_PTR CALLBACK linked_app_proc(HWND dlg, UINT msg, WPARAM wparam, LPARA
 
 void open_linked_app_dialog()
 {
-    DialogBoxParamA(instance_handle, "SETTING3", main_window, linked_app_proc, 0);
+    run_dialog("SETTING3", main_window, linked_app_proc);
 }

@@ -72,5 +72,5 @@ static INT_PTR CALLBACK printer_setup_proc(HWND dlg, UINT msg, WPARAM wparam, LP
 
 void open_printer_setup_dialog()
 {
-    DialogBoxParamA(instance_handle, "SETPRINTER", main_window, printer_setup_proc, 0);
+    run_dialog("SETPRINTER", main_window, printer_setup_proc);
 }

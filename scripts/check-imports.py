@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
 """Checks that the shipped programs load and run on every system they are for: each import is
 in tools/imports/allowed.txt, the PE header asks for Windows 4.0, the manifest resource is there,
-and the code holds no instruction newer than the i486 (the processor Windows NT 4.0 needs;
-Windows 95 runs on a 386DX too).
+every resource is marked Japanese (0x0411), every dialog template is a classic one (the extended
+format came with the Windows 95 shell), and the code holds no instruction newer than the i486
+(the processor Windows NT 4.0 needs; Windows 95 runs on a 386DX too).
 
-    check-imports.py ALLOWED EXE...
+    check-imports.py ALLOWED EXE... [--sources DIR...]
+
+With --sources, the C++ sources and resource scripts in those folders (the shipped programs'
+own) are searched for the names in names-too-new.txt beside ALLOWED: constants the Windows 4.0
+headers still define, which no import table shows.
 
 The link map the build writes beside each program (KAVREL.map beside KAVREL.EXE) names the
 function an instruction is in and tells the data the linker puts into the code section (the
@@ -12,6 +17,7 @@ constructor lists) from code; without it only addresses are given.
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 
@@ -97,6 +103,75 @@ def has_manifest(manifest):
 # Code page 932 for the process on Windows 11, whatever the system's (older systems ignore it).
 ACTIVE_CODE_PAGE = re.compile(r'<activeCodePage\s+xmlns="http://schemas\.microsoft\.com/SMI/'
                               r'2019/WindowsSettings"\s*>\s*ja-JP\s*</activeCodePage>')
+
+
+RT_DIALOG = 5
+LANG_JAPANESE_DEFAULT = 0x0411
+
+
+def resources(exe):
+    """(type, name, language, bytes) of every resource, read from the PE resource directory.
+    Types and names are numbers or strings."""
+    data = open(exe, "rb").read()
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections_count, optional_size = struct.unpack_from("<H12xH", data, pe + 6)
+    optional = pe + 24
+    rva, size = struct.unpack_from("<II", data, optional + 96 + 2 * 8)  # data directory 2
+    if not rva:
+        return []
+    sections = []
+    for i in range(sections_count):
+        at = optional + optional_size + 40 * i
+        vsize, vaddr, raw_size, raw_at = struct.unpack_from("<IIII", data, at + 8)
+        sections.append((vaddr, max(vsize, raw_size), raw_at))
+
+    def offset(address):
+        for vaddr, length, raw_at in sections:
+            if vaddr <= address < vaddr + length:
+                return raw_at + address - vaddr
+        raise ValueError(f"address {address:#x} is in no section")
+
+    base = offset(rva)
+
+    def entries(at):
+        named, numbered = struct.unpack_from("<HH", data, base + at + 12)
+        for i in range(named + numbered):
+            key, target = struct.unpack_from("<II", data, base + at + 16 + 8 * i)
+            if key & 0x80000000:
+                length = struct.unpack_from("<H", data, base + (key & 0x7FFFFFFF))[0]
+                start = base + (key & 0x7FFFFFFF) + 2
+                key = data[start:start + 2 * length].decode("utf-16-le")
+            yield key, target
+
+    found = []
+    for kind, names in entries(0):
+        for name, langs in entries(names & 0x7FFFFFFF):
+            for lang, leaf in entries(langs & 0x7FFFFFFF):
+                data_rva, data_size = struct.unpack_from("<II", data, base + leaf)
+                start = offset(data_rva)
+                found.append((kind, name, lang, data[start:start + data_size]))
+    return found
+
+
+def check_resources(exe, name):
+    """Every resource marked Japanese, every dialog template a classic one (its first DWORD is
+    the style; an extended one starts with dlgVer 1 and signature 0xFFFF)."""
+    failures, dialogs, found = 0, 0, resources(exe)
+    for kind, res_name, lang, body in found:
+        if lang != LANG_JAPANESE_DEFAULT:
+            print(f"{name}: resource {kind}/{res_name} has language {lang:#06x}, want "
+                  f"{LANG_JAPANESE_DEFAULT:#06x}")
+            failures += 1
+        if kind == RT_DIALOG:
+            dialogs += 1
+            if len(body) < 4 or struct.unpack_from("<I", body)[0] == 0xFFFF0001:
+                print(f"{name}: dialog {res_name} is an extended (DIALOGEX) template")
+                failures += 1
+    if not found:
+        print(f"{name}: no resources read")
+        failures += 1
+    print(f"{name}: {len(found)} resources checked, {dialogs} of them dialog templates")
+    return failures, dialogs
 
 
 def code_sections(exe):
@@ -253,11 +328,51 @@ def check_instructions(exe, name):
     return len(findings)
 
 
+def too_new_names(path):
+    names = {}
+    for line in open(path, encoding="utf-8"):
+        if line.strip() and not line.startswith("#"):
+            name, why = line.split(None, 1)
+            names[name] = why.strip()
+    return names
+
+
+def check_sources(folders, names):
+    """Uses of the names outside comments, in every .cpp, .h and .rc file of the folders."""
+    failures, files = 0, 0
+    pattern = re.compile(r"\b(" + "|".join(map(re.escape, names)) + r")\b")
+    for folder in folders:
+        for entry in sorted(os.listdir(folder)):
+            if not entry.endswith((".cpp", ".h", ".rc")):
+                continue
+            files += 1
+            path = os.path.join(folder, entry)
+            text = open(path, encoding="utf-8", errors="replace").read()
+            text = re.sub(r"/\*.*?\*/", lambda m: "\n" * m.group(0).count("\n"), text, flags=re.S)
+            for number, line in enumerate(text.splitlines(), 1):
+                for m in pattern.finditer(line.split("//", 1)[0]):
+                    print(f"{path}:{number}: uses {m.group(1)} ({names[m.group(1)]})")
+                    failures += 1
+    if not files:
+        print("no sources read from", " ".join(folders))
+        failures += 1
+    print(f"sources: {files} files searched for {len(names)} names too new")
+    return failures
+
+
 def main():
-    allowed = allowed_imports(sys.argv[1])
+    args = sys.argv[1:]
+    folders = []
+    if "--sources" in args:
+        folders = args[args.index("--sources") + 1:]
+        args = args[:args.index("--sources")]
+    allowed = allowed_imports(args[0])
     failures = 0
     used = set()
-    for exe in sys.argv[2:]:
+    if folders:
+        names = too_new_names(os.path.join(os.path.dirname(args[0]), "names-too-new.txt"))
+        failures += check_sources(folders, names)
+    for exe in args[1:]:
         imports, header = imports_and_header(exe)
         used.update(imports)
         name = exe.rsplit("/", 1)[-1]
@@ -279,6 +394,11 @@ def main():
             failures += 1
         elif not ACTIVE_CODE_PAGE.search(manifest):
             print(f"{name}: the manifest asks for no activeCodePage ja-JP")
+            failures += 1
+        resource_failures, dialogs = check_resources(exe, name)
+        failures += resource_failures
+        if name.upper() == "KAVREL.EXE" and not dialogs:
+            print(f"{name}: no dialog templates read")
             failures += 1
         print(f"{name}: {len(imports)} imports checked")
         failures += check_instructions(exe, name)

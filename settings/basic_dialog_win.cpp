@@ -178,5 +178,5 @@ static INT_PTR CALLBACK basic_settings_proc(HWND dlg, UINT msg, WPARAM wparam, L
 
 void open_basic_settings_dialog()
 {
-    DialogBoxParamA(instance_handle, "SETTING", main_window, basic_settings_proc, 0);
+    run_dialog("SETTING", main_window, basic_settings_proc);
 }

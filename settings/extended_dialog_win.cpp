@@ -370,5 +370,5 @@ static INT_PTR CALLBACK extended_settings_proc(HWND dlg, UINT msg, WPARAM wparam
 
 void open_extended_settings_dialog()
 {
-    DialogBoxParamA(instance_handle, "SETTING2", main_window, extended_settings_proc, 0);
+    run_dialog("SETTING2", main_window, extended_settings_proc);
 }

@@ -202,5 +202,5 @@ static INT_PTR CALLBACK hotkey_dialog_proc(HWND dlg, UINT msg, WPARAM wparam, LP
 
 void open_hotkey_dialog()
 {
-    DialogBoxParamA(instance_handle, "SETHOTKEY", main_window, hotkey_dialog_proc, 0);
+    run_dialog("SETHOTKEY", main_window, hotkey_dialog_proc);
 }

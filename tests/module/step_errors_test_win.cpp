@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/hint_popup_win.h"
 #include "app/shell_win.h"
 #include "print/dib_win.h"
 #include "print/printer_win.h"
@@ -112,4 +113,16 @@ TEST_F(StepErrors, FailedConversionToADibLeavesTheFailedReadsErrorCode)
     if (dib)
         GlobalFree(dib);
     EXPECT_EQ(error, FAILED_READ_ERROR);
+}
+
+// A dialog the system cannot make was not said at all. This program holds no dialog templates,
+// so the usage box fails as any dialog would: the box names the template as its step.
+TEST_F(StepErrors, DialogThatCannotBeMadeIsSaidWithTheTemplatesName)
+{
+    ASSERT_FALSE(FindResourceA(instance_handle, "ABOUT", RT_DIALOG)) << "the test holds ABOUT";
+    open_usage_box();
+    std::vector<std::string> texts = boxes->texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], "ダイアログを開くことができません\nABOUT(ERR=" +
+                            std::to_string(ERROR_RESOURCE_NAME_NOT_FOUND) + ")");
 }

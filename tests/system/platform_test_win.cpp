@@ -1,5 +1,5 @@
 // The Wine session reports the system it was asked for (scripts/wine-session.sh --version), so
-// that a run meant for the Windows 95 family or NT 4.0 cannot pass as a modern NT.
+// that a run meant for the Windows 95 family, NT 3.51 or NT 4.0 cannot pass as a modern NT.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -28,6 +28,11 @@ TEST(Session, ReportsTheWindowsVersionItWasStartedFor)
         EXPECT_EQ(v.dwPlatformId, (DWORD)VER_PLATFORM_WIN32_NT);
         EXPECT_EQ(v.dwMajorVersion, 4u);
         EXPECT_EQ(v.dwMinorVersion, 0u);
+        EXPECT_FALSE(windows_95_family());
+    } else if (name == "nt351") {
+        EXPECT_EQ(v.dwPlatformId, (DWORD)VER_PLATFORM_WIN32_NT);
+        EXPECT_EQ(v.dwMajorVersion, 3u);
+        EXPECT_EQ(v.dwMinorVersion, 51u);
         EXPECT_FALSE(windows_95_family());
     } else if (name == "default") {
         EXPECT_EQ(v.dwPlatformId, (DWORD)VER_PLATFORM_WIN32_NT);

@@ -284,3 +284,68 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheProgramEndsFromTheTray)
     }
     EXPECT_TRUE(ended) << "the exit after output did not come";
 }
+
+// A second start brings the running program back and ends: minimised, its window is restored
+// and in front; in the notification area, it comes out as by a double click. The shells before
+// Internet Explorer 4 send no "TaskbarCreated", so an icon a restarted shell lost stays lost:
+// the test takes the icon away as such a shell would, and a second start is then the only way.
+TEST(Tray, SecondStartBringsTheRunningProgramBackMinimisedOrInTheTray)
+{
+    std::string dir = fresh_work_dir("tray-second-start");
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));
+    Kavrel k(dir);
+    HWND main = k.ready();
+    ASSERT_TRUE(main);
+    auto start_again = [&] {
+        Kavrel second(dir);
+        DWORD code = 1;
+        EXPECT_TRUE(second.wait_exit(START_TIMEOUT_MS, &code)) << "the second start stayed";
+        EXPECT_EQ(code, 0u);
+    };
+    auto wait_restored = [&] {
+        for (DWORD t = GetTickCount(); GetTickCount() - t < (DWORD)WAIT_MS; pump_messages(50))
+            if (IsWindowVisible(main) && !IsIconic(main) && GetForegroundWindow() == main)
+                break;
+        EXPECT_TRUE(IsWindowVisible(main));
+        EXPECT_FALSE(IsIconic(main)) << "still minimised";
+        EXPECT_EQ(GetForegroundWindow(), main) << "not in front";
+    };
+    {
+        SCOPED_TRACE("minimised");
+        SendMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ASSERT_TRUE(IsIconic(main));
+        start_again();
+        wait_restored();
+    }
+    {
+        SCOPED_TRACE("in the tray, the icon lost");
+        PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
+        ASSERT_TRUE(wait_icon_in_tray(main, true));
+        ASSERT_TRUE(wait_visible(main, false));
+        EXPECT_EQ(tray_mode_in_file(dir, 1), 1);
+        NOTIFYICONDATAA nid{};
+        nid.cbSize = sizeof nid;
+        nid.hWnd = main;
+        nid.uID = TRAY_ICON_ID;
+        ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));
+        ASSERT_TRUE(k.idle());
+        ASSERT_FALSE(IsWindowVisible(main)) << "no way back to test";
+        start_again();
+        wait_restored();
+        EXPECT_FALSE(icon_in_tray(main));
+        EXPECT_EQ(tray_mode_in_file(dir, 0), 0) << "as a double click, out of the tray for good";
+    }
+    {
+        SCOPED_TRACE("in the tray, the icon there");
+        PostMessageA(main, WM_SYSCOMMAND, CMD_TRAY, 0);
+        ASSERT_TRUE(wait_icon_in_tray(main, true));
+        ASSERT_TRUE(wait_visible(main, false));
+        start_again();
+        wait_restored();
+        EXPECT_TRUE(wait_icon_in_tray(main, false)) << "the icon stayed";
+        EXPECT_EQ(tray_mode_in_file(dir, 0), 0);
+    }
+    EXPECT_EQ(count_main_windows(), 1);
+    EXPECT_FALSE(k.message_box(0));
+    EXPECT_TRUE(k.close());
+}

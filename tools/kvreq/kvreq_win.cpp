@@ -87,8 +87,8 @@ static Outcome request_over_dde(bool active)
     return outcome;
 }
 
-// The reply is posted to a window of this program; a message-only window needs no procedure of
-// its own, since the reply is taken straight from the queue.
+// The reply is posted to a window of this program; a hidden window needs no procedure of its
+// own, since the reply is taken straight from the queue.
 static Outcome wait_reply(HWND own, HWND kavrel)
 {
     DWORD start = GetTickCount();
@@ -110,7 +110,8 @@ static Outcome request_by_message(bool active)
     HWND kavrel = FindWindowA(APP_TITLE, NULL);
     if (!kavrel)
         return NOT_RUNNING;
-    HWND own = CreateWindowExA(0, "STATIC", NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+    // A hidden top-level window: message-only ones came with Windows 2000.
+    HWND own = CreateWindowExA(0, "STATIC", NULL, WS_POPUP, 0, 0, 0, 0, NULL, NULL,
                                GetModuleHandleA(NULL), NULL);
     if (!own)
         return NO_ANSWER;
