@@ -231,8 +231,9 @@ INT_PTR run_dialog(const char* name, HWND owner, DLGPROC proc)
     bool hook = !system_sends_help();
     if (hook && f1_hook_users++ == 0)
         f1_hook = SetWindowsHookExA(WH_MSGFILTER, f1_filter, NULL, GetCurrentThreadId());
+    // -1, or 0 for an owner that is no window; none of the dialogs ends with 0 itself.
     INT_PTR result = DialogBoxParamA(instance_handle, name, owner, proc, 0);
-    if (result == -1)
+    if (result == -1 || result == 0)
         show_step_error(DIALOG_FAILED, name);
     if (hook && --f1_hook_users == 0 && f1_hook) {
         UnhookWindowsHookEx(f1_hook);

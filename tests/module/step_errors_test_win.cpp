@@ -120,9 +120,11 @@ TEST_F(StepErrors, FailedConversionToADibLeavesTheFailedReadsErrorCode)
 TEST_F(StepErrors, DialogThatCannotBeMadeIsSaidWithTheTemplatesName)
 {
     ASSERT_FALSE(FindResourceA(instance_handle, "ABOUT", RT_DIALOG)) << "the test holds ABOUT";
+    DWORD expected = GetLastError();
+    ASSERT_NE(expected, 0u);
     open_usage_box();
     std::vector<std::string> texts = boxes->texts();
     ASSERT_EQ(texts.size(), 1u);
     EXPECT_EQ(texts[0], "ダイアログを開くことができません\nABOUT(ERR=" +
-                            std::to_string(ERROR_RESOURCE_NAME_NOT_FOUND) + ")");
+                            std::to_string(expected) + ")");
 }

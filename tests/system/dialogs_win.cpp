@@ -50,7 +50,7 @@ bool wait_gone(HWND hwnd, int timeout_ms)
 
 HWND open_message_box(const Kavrel& k, int timeout_ms)
 {
-    return wait_dialog(k, [](HWND h) { return GetDlgItem(h, 0xFFFF) != NULL; }, timeout_ms);
+    return wait_dialog(k, [](HWND h) { return is_message_box(h); }, timeout_ms);
 }
 
 HWND open_from_system_menu(const Kavrel& k, int command, const std::string& caption)

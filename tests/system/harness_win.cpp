@@ -398,6 +398,31 @@ std::string window_text(HWND hwnd)
     return text;
 }
 
+struct UnnamedControls {
+    HWND dlg;
+    int count = 0;
+    bool static_text = false;
+};
+
+static BOOL CALLBACK count_unnamed(HWND child, LPARAM p)
+{
+    auto* c = reinterpret_cast<UnnamedControls*>(p);
+    if (GetAncestor(child, GA_PARENT) == c->dlg && GetDlgCtrlID(child) == 0xFFFF) {
+        char name[16] = "";
+        GetClassNameA(child, name, sizeof name);
+        c->count++;
+        c->static_text = lstrcmpiA(name, "Static") == 0;
+    }
+    return TRUE;
+}
+
+bool is_message_box(HWND dlg)
+{
+    UnnamedControls unnamed{dlg};
+    EnumChildWindows(dlg, count_unnamed, reinterpret_cast<LPARAM>(&unnamed));
+    return unnamed.count == 1 && unnamed.static_text;
+}
+
 std::string box_text(HWND box)
 {
     char text[512] = "";
@@ -630,7 +655,7 @@ bool wine_cannot_print_here()
 HWND message_box_made(const Kavrel& k, bool shown_only)
 {
     for (HWND hwnd : windows_of(k.pi.dwProcessId, "#32770", shown_only))
-        if (GetDlgItem(hwnd, 0xFFFF))
+        if (is_message_box(hwnd))
             return hwnd;
     return NULL;
 }

@@ -85,6 +85,10 @@ uint32_t bmp_pixel(const Bytes& bmp, int x, int y);
 std::string window_text(HWND hwnd);
 // The text line of a standard message box.
 std::string box_text(HWND box);
+// Whether a dialog is a message box: its text is the one static control with id 0xFFFF. The
+// program's classic dialog templates give their unnamed labels 0xFFFF as well (a WORD -1), but
+// never as the only one that is a static.
+bool is_message_box(HWND dlg);
 void press_ok(HWND box);
 
 // Presses the keys in order through SendInput and lets them go in reverse order.

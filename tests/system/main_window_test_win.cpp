@@ -202,7 +202,7 @@ HWND wait_box_noting_captions(const Kavrel& k, HWND main, std::set<std::string>&
     do {
         captions.insert(window_text(main));
         for (HWND box : windows_of(k.pi.dwProcessId, "#32770", true))
-            if (box != not_this && GetDlgItem(box, 0xFFFF))
+            if (box != not_this && is_message_box(box))
                 return box;
         pump_messages(10);
     } while (GetTickCount() - start < (DWORD)OUTPUT_TIMEOUT_MS);
