@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
+#include "tests/system/outside_win.h"
 
 namespace {
 
@@ -377,5 +378,98 @@ TEST(HintPopup, ClosesByItselfAfterTheSetTime)
         click(dlg, IDCANCEL);
         EXPECT_TRUE(wait_gone(dlg));
         EXPECT_TRUE(k.close());
+    }
+}
+
+namespace {
+
+// A second printer of the session, on the session's cups-pdf settings (its pages land where
+// the session's do), with a name of `length` characters beginning with the session printer's;
+// removed at the end. `why_not` says why there is none.
+struct ExtraPrinter {
+    std::string name, dir, why_not;
+    bool added = false;
+    ExtraPrinter(const std::string& work_dir, size_t length) : dir(work_dir)
+    {
+        std::string session = session_printer();
+        name = session + "-long-printer-name";
+        while (name.size() < length)
+            name += 'x';
+        name.resize(length);
+        std::string out;
+        int rc = run_linux(dir,
+                           "cp /etc/cups/cups-pdf-" + session + ".conf /etc/cups/cups-pdf-" +
+                               name + ".conf && lpadmin -p " + name + " -v cups-pdf:/" + name +
+                               " -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>&1",
+                           &out);
+        added = rc == 0;
+        if (!added)
+            why_not = "no second printer could be added (lpadmin, as root): " + out;
+    }
+    ~ExtraPrinter()
+    {
+        run_linux(dir, "lpadmin -x " + name + "; rm -f /etc/cups/cups-pdf-" + name + ".conf",
+                  nullptr);
+    }
+};
+
+// Prints the screen and waits for its page; the program's boxes meanwhile, answered.
+std::vector<std::string> print_a_page(const std::string& dir, const Bytes& ini, bool* printed)
+{
+    write_file(ini_path(dir), ini);
+    std::set<std::string> pdfs = printed_pdfs();
+    Kavrel k(dir);
+    EXPECT_TRUE(k.ready());
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes_until_idle(k);
+    std::string pdf = wait_for_new_pdf(pdfs, boxes.empty() ? 60000 : 0);
+    *printed = !pdf.empty();
+    if (*printed)
+        DeleteFileA(pdf.c_str());
+    EXPECT_TRUE(k.close());
+    return boxes;
+}
+
+}  // namespace
+
+// The device mode keeps 31 bytes of a printer's name. A printer of 40 characters still prints:
+// as the stored printer (found again as the one whose name begins with those 31), and as the
+// default printer (the print dialog names it whole).
+TEST(LongPrinterName, APrinterOfFortyCharactersPrintsStoredAndAsTheDefault)
+{
+    SKIP_WHERE_NOTHING_PRINTS();
+    ASSERT_FALSE(session_printer().empty())
+        << "KAVREL_PRINTER is not set (run under scripts/wine-session.sh)";
+    std::string dir = fresh_work_dir("long-printer-name");
+    ExtraPrinter printer(dir, 40);
+    if (!printer.added)
+        GTEST_SKIP() << printer.why_not;
+
+    {
+        SCOPED_TRACE("the stored printer");
+        Bytes ini = output_settings(dir, 0, 0, 1);
+        put_i32(ini, OFF_PRINTER_CHOICE, 1);
+        memcpy(&ini[OFF_DEVMODE], printer.name.data(), 31);  // what the device mode keeps
+        put_u16(ini, OFF_DM_SIZE, 156);
+        bool printed = false;
+        std::vector<std::string> boxes = print_a_page(dir, ini, &printed);
+        EXPECT_TRUE(boxes.empty()) << boxes[0];
+        EXPECT_TRUE(printed) << "no page";
+    }
+    {
+        // The printer the program's processes see as the default (Wine takes it from CUPS,
+        // which takes it from LPDEST).
+        SCOPED_TRACE("the default printer");
+        std::string session = session_printer();
+        SetEnvironmentVariableA("LPDEST", printer.name.c_str());
+        bool printed = false;
+        std::vector<std::string> boxes =
+            print_a_page(dir, output_settings(dir, 0, 0, 1), &printed);
+        SetEnvironmentVariableA("LPDEST", session.c_str());
+        EXPECT_TRUE(boxes.empty()) << boxes[0];
+        EXPECT_TRUE(printed) << "no page";
+        Bytes ini = read_settings(dir);
+        EXPECT_EQ(std::string((const char*)&ini[OFF_DEVMODE]), printer.name.substr(0, 31))
+            << "the stored record changed its form";
     }
 }
