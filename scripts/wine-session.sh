@@ -49,14 +49,15 @@ KAVREL_XDND_DROP="$(dirname "$here")/tests/xdnd_drop.py"
 export KAVREL_XDND_DROP
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=""
-own_printer=""
+own_printers=()
 
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
     fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    if [ -n "$own_printer" ]; then remove_printer "$own_printer"; fi
+    local name
+    for name in "${own_printers[@]}"; do remove_printer "$name"; done
     if [ "$mode" = --run ]; then rm -rf "${session:?}/x" "${session:?}/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
@@ -148,10 +149,22 @@ EOF
         } >"$session/printer.conf"
         step "writing the session's printer settings" "${as_root[@]}" \
             cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
-        own_printer=$KAVREL_PRINTER
+        own_printers+=("$KAVREL_PRINTER")
         step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
             -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
             -L "$session"
+        # A second one whose name (40 characters) is longer than a device mode keeps
+        # (KAVREL_LONG_PRINTER), its pages landing beside the first one's. Wine lists the CUPS
+        # printers once, when the session's first program starts: a test cannot add it later.
+        KAVREL_LONG_PRINTER=$KAVREL_PRINTER-printer-of-a-long-name-xxxxxxxxxxxx
+        KAVREL_LONG_PRINTER=${KAVREL_LONG_PRINTER:0:40}
+        step "writing the long-named printer's settings" "${as_root[@]}" \
+            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_LONG_PRINTER.conf"
+        own_printers+=("$KAVREL_LONG_PRINTER")
+        step "adding the long-named printer" lpadmin -p "$KAVREL_LONG_PRINTER" \
+            -v "cups-pdf:/$KAVREL_LONG_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+            -L "$session"
+        export KAVREL_LONG_PRINTER
         # Wine takes the default printer from CUPS, which takes a user's own from LPDEST.
         export LPDEST=$KAVREL_PRINTER
         unset PRINTER

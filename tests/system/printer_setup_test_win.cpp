@@ -13,7 +13,6 @@
 #include "settings/settings.h"
 #include "tests/system/dialogs_win.h"
 #include "tests/system/harness_win.h"
-#include "tests/system/outside_win.h"
 
 namespace {
 
@@ -383,36 +382,6 @@ TEST(HintPopup, ClosesByItselfAfterTheSetTime)
 
 namespace {
 
-// A second printer of the session, on the session's cups-pdf settings (its pages land where
-// the session's do), with a name of `length` characters beginning with the session printer's;
-// removed at the end. `why_not` says why there is none.
-struct ExtraPrinter {
-    std::string name, dir, why_not;
-    bool added = false;
-    ExtraPrinter(const std::string& work_dir, size_t length) : dir(work_dir)
-    {
-        std::string session = session_printer();
-        name = session + "-long-printer-name";
-        while (name.size() < length)
-            name += 'x';
-        name.resize(length);
-        std::string out;
-        int rc = run_linux(dir,
-                           "cp /etc/cups/cups-pdf-" + session + ".conf /etc/cups/cups-pdf-" +
-                               name + ".conf && lpadmin -p " + name + " -v cups-pdf:/" + name +
-                               " -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>&1",
-                           &out);
-        added = rc == 0;
-        if (!added)
-            why_not = "no second printer could be added (lpadmin, as root): " + out;
-    }
-    ~ExtraPrinter()
-    {
-        run_linux(dir, "lpadmin -x " + name + "; rm -f /etc/cups/cups-pdf-" + name + ".conf",
-                  nullptr);
-    }
-};
-
 // Prints the screen and waits for its page; the program's boxes meanwhile, answered.
 std::vector<std::string> print_a_page(const std::string& dir, const Bytes& ini, bool* printed)
 {
@@ -438,18 +407,16 @@ std::vector<std::string> print_a_page(const std::string& dir, const Bytes& ini, 
 TEST(LongPrinterName, APrinterOfFortyCharactersPrintsStoredAndAsTheDefault)
 {
     SKIP_WHERE_NOTHING_PRINTS();
-    ASSERT_FALSE(session_printer().empty())
-        << "KAVREL_PRINTER is not set (run under scripts/wine-session.sh)";
+    const char* long_name = getenv("KAVREL_LONG_PRINTER");
+    ASSERT_TRUE(long_name && strlen(long_name) == 40)
+        << "KAVREL_LONG_PRINTER is not set (run under scripts/wine-session.sh)";
+    const std::string printer = long_name;
     std::string dir = fresh_work_dir("long-printer-name");
-    ExtraPrinter printer(dir, 40);
-    if (!printer.added)
-        GTEST_SKIP() << printer.why_not;
-
     {
         SCOPED_TRACE("the stored printer");
         Bytes ini = output_settings(dir, 0, 0, 1);
         put_i32(ini, OFF_PRINTER_CHOICE, 1);
-        memcpy(&ini[OFF_DEVMODE], printer.name.data(), 31);  // what the device mode keeps
+        memcpy(&ini[OFF_DEVMODE], printer.data(), 31);  // what the device mode keeps
         put_u16(ini, OFF_DM_SIZE, 156);
         bool printed = false;
         std::vector<std::string> boxes = print_a_page(dir, ini, &printed);
@@ -457,19 +424,17 @@ TEST(LongPrinterName, APrinterOfFortyCharactersPrintsStoredAndAsTheDefault)
         EXPECT_TRUE(printed) << "no page";
     }
     {
-        // The printer the program's processes see as the default (Wine takes it from CUPS,
-        // which takes it from LPDEST).
         SCOPED_TRACE("the default printer");
         std::string session = session_printer();
-        SetEnvironmentVariableA("LPDEST", printer.name.c_str());
+        ASSERT_TRUE(SetDefaultPrinterA(printer.c_str())) << GetLastError();
         bool printed = false;
         std::vector<std::string> boxes =
             print_a_page(dir, output_settings(dir, 0, 0, 1), &printed);
-        SetEnvironmentVariableA("LPDEST", session.c_str());
+        SetDefaultPrinterA(session.c_str());
         EXPECT_TRUE(boxes.empty()) << boxes[0];
         EXPECT_TRUE(printed) << "no page";
         Bytes ini = read_settings(dir);
-        EXPECT_EQ(std::string((const char*)&ini[OFF_DEVMODE]), printer.name.substr(0, 31))
-            << "the stored record changed its form";
+        EXPECT_EQ(std::string((const char*)&ini[OFF_DEVMODE]), printer.substr(0, 31))
+            << "the default printer was not the long-named one, or the stored record changed";
     }
 }
