@@ -149,17 +149,9 @@ static bool put_in_place(const char* written, const char* name)
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    // What the NT family's replace refuses is refused here too, before anything is moved: a
-    // directory, a read-only file, a file another program holds.
-    HANDLE existing = CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
-    bool had_older = existing != INVALID_HANDLE_VALUE;
-    if (had_older)
-        CloseHandle(existing);
-    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
-        return false;
     DeleteFileA(older);  // left by a run that was stopped
-    if (had_older && !MoveFileA(name, older))
+    bool had_older = MoveFileA(name, older);
+    if (!had_older && GetLastError() != ERROR_FILE_NOT_FOUND)
         return false;
     if (!MoveFileA(written, name)) {
         DWORD error = GetLastError();
@@ -191,6 +183,21 @@ static bool write_and_close(HANDLE file, const BmpLayout& layout, const unsigned
     return true;
 }
 
+// Whether an older file of that name may be replaced: what would keep this program from
+// writing it keeps the new file from its place too, and is known before anything is written (a
+// read-only file, a directory, a file another program holds; a missing folder). True as well
+// when there is none; false with the system's code otherwise.
+static bool older_file_replaceable(const char* name)
+{
+    HANDLE older = CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (older != INVALID_HANDLE_VALUE) {
+        CloseHandle(older);
+        return true;
+    }
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
 // Overwriting: the older copy stays whole until the new one is, so a full disk or a stop part
 // way never leaves a part of a copy in its place. The new one is written beside it and then put
 // in its place; whatever fails, the file written beside goes.
@@ -198,13 +205,14 @@ static int overwrite_output(const char* name, const BmpLayout& layout,
                             const unsigned char* colours, const unsigned char* pixels)
 {
     char writing[OUTPUT_NAME_SIZE];
-    HANDLE file = INVALID_HANDLE_VALUE;
+    bool may_write = false;
     if (name[0] == '\0')
         SetLastError(ERROR_PATH_NOT_FOUND);
     else if (!sibling_output_name(name, OUTPUT_WRITING_NAME, writing))
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
     else
-        file = create_output(writing);
+        may_write = older_file_replaceable(name);
+    HANDLE file = may_write ? create_output(writing) : INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
         show_step_error("出力ファイルが作成できません", STEP);
         return -1;

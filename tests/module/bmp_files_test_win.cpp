@@ -232,7 +232,7 @@ BOOL WINAPI counting_write(HANDLE file, LPCVOID data, DWORD size, LPDWORD writte
         if (written)
             *written = done;
         SetLastError(calls->short_write ? ERROR_ALREADY_EXISTS : ERROR_DISK_FULL);
-        return !calls->short_write;
+        return calls->short_write ? TRUE : FALSE;
     }
     BOOL ok = real(file, data, size, written, overlapped);
     calls->stored += size;
@@ -436,15 +436,22 @@ TEST_F(BmpFiles, OverwritingKeepsTheOlderFileUntilTheNewOneIsWhole)
         EXPECT_EQ(texts[0], "ファイル出力ができません\nCreate Bitmap File(ERR=112)");
         boxes.clear();
     }
-    // A read-only older file is not replaced; the box has the system's code.
-    ASSERT_TRUE(SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(write(name, big), -1);
-    SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // An older file another program holds, even sharing it, is not replaced, and nothing is
+    // written for it; the box has the system's code.
+    HANDLE viewer = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    {
+        WatchedFileCalls watched;
+        EXPECT_EQ(write(name, big), -1);
+        EXPECT_TRUE(watched.log.writes.empty()) << "written for nothing";
+    }
+    CloseHandle(viewer);
     EXPECT_TRUE(read_file(name) == older);
     EXPECT_TRUE(nothing_beside());
     std::vector<std::string> texts = boxes.texts();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], "出力ファイルが作成できません\nCreate Bitmap File(ERR=5)");
+    EXPECT_EQ(texts[0], "出力ファイルが作成できません\nCreate Bitmap File(ERR=32)");
     boxes.clear();
     // And once nothing is in the way, the new file takes its place whole.
     EXPECT_EQ(write(name, big), 0);
