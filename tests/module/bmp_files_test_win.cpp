@@ -400,66 +400,76 @@ TEST_F(BmpFiles, FailedWriteLeavesWhatWasWrittenOnDisk)
 // fails, or an older file that cannot be replaced leave it as it was, with nothing beside it.
 TEST_F(BmpFiles, OverwritingKeepsTheOlderFileUntilTheNewOneIsWhole)
 {
-    settings.file_name_mode = 0;
-    std::string name = dir + "\\一覧表\\ソフト表.BMP";
-    ASSERT_TRUE(CreateDirectoryA((dir + "\\一覧表").c_str(), NULL));
-    HBITMAP small = quadrant_bitmap(24, ANY_COLOURS, 8, 8);
-    HBITMAP big = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
-    ASSERT_EQ(write(name, small), 0);
-    const Bytes older = read_file(name);
-    ASSERT_EQ(older.size(), 54u + 24 * 8);
-    auto nothing_beside = [&] {
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((dir + "\\一覧表\\*").c_str(), &found);
-        int others = 0;
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::string n = found.cFileName;
-                if (n != "." && n != ".." && n != "ソフト表.BMP" && others++ == 0)
-                    ADD_FAILURE() << "left beside: " << n;
-            } while (FindNextFileA(h, &found));
-            FindClose(h);
+    // The NT family replaces in one call, the Windows 95 family moves the older file aside.
+    for (int platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(platform == VER_PLATFORM_WIN32_NT ? "NT" : "95 family");
+        struct Platform {
+            int saved = os_platform;
+            ~Platform() { os_platform = saved; }
+        } restored;
+        os_platform = platform;
+        settings.file_name_mode = 0;
+        const std::string folder = dir + "\\一覧表" + std::to_string(platform);
+        std::string name = folder + "\\ソフト表.BMP";
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+        HBITMAP small = quadrant_bitmap(24, ANY_COLOURS, 8, 8);
+        HBITMAP big = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
+        ASSERT_EQ(write(name, small), 0);
+        const Bytes older = read_file(name);
+        ASSERT_EQ(older.size(), 54u + 24 * 8);
+        auto nothing_beside = [&] {
+            WIN32_FIND_DATAA found;
+            HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
+            int others = 0;
+            if (h != INVALID_HANDLE_VALUE) {
+                do {
+                    std::string n = found.cFileName;
+                    if (n != "." && n != ".." && n != "ソフト表.BMP" && others++ == 0)
+                        ADD_FAILURE() << "left beside: " << n;
+                } while (FindNextFileA(h, &found));
+                FindClose(h);
+            }
+            return others == 0;
+        };
+        for (bool short_write : {false, true}) {
+            SCOPED_TRACE(short_write ? "short" : "failed");
+            {
+                WatchedFileCalls watched(66 + BMP_WRITE_PIECE, short_write);
+                ASSERT_TRUE(watched.hooked());
+                EXPECT_EQ(write(name, big), -1);
+            }
+            EXPECT_TRUE(read_file(name) == older) << "the older file changed";
+            EXPECT_TRUE(nothing_beside());
+            std::vector<std::string> texts = boxes.texts();
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0], "ファイル出力ができません\nCreate Bitmap File(ERR=112)");
+            boxes.clear();
         }
-        return others == 0;
-    };
-    for (bool short_write : {false, true}) {
-        SCOPED_TRACE(short_write ? "short" : "failed");
+        // An older file another program holds, even sharing it, is not replaced, and nothing is
+        // written for it; the box has the system's code.
+        HANDLE viewer = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
         {
-            WatchedFileCalls watched(66 + BMP_WRITE_PIECE, short_write);
-            ASSERT_TRUE(watched.hooked());
+            WatchedFileCalls watched;
             EXPECT_EQ(write(name, big), -1);
+            EXPECT_TRUE(watched.log.writes.empty()) << "written for nothing";
         }
-        EXPECT_TRUE(read_file(name) == older) << "the older file changed";
+        CloseHandle(viewer);
+        EXPECT_TRUE(read_file(name) == older);
         EXPECT_TRUE(nothing_beside());
         std::vector<std::string> texts = boxes.texts();
         ASSERT_EQ(texts.size(), 1u);
-        EXPECT_EQ(texts[0], "ファイル出力ができません\nCreate Bitmap File(ERR=112)");
+        EXPECT_EQ(texts[0], "出力ファイルが作成できません\nCreate Bitmap File(ERR=32)");
         boxes.clear();
+        // And once nothing is in the way, the new file takes its place whole.
+        EXPECT_EQ(write(name, big), 0);
+        EXPECT_EQ(read_file(name).size(), 66u + 256 * 4 * 2560);
+        EXPECT_TRUE(nothing_beside());
+        EXPECT_TRUE(boxes.texts().empty());
+        DeleteObject(small);
+        DeleteObject(big);
     }
-    // An older file another program holds, even sharing it, is not replaced, and nothing is
-    // written for it; the box has the system's code.
-    HANDLE viewer = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
-    {
-        WatchedFileCalls watched;
-        EXPECT_EQ(write(name, big), -1);
-        EXPECT_TRUE(watched.log.writes.empty()) << "written for nothing";
-    }
-    CloseHandle(viewer);
-    EXPECT_TRUE(read_file(name) == older);
-    EXPECT_TRUE(nothing_beside());
-    std::vector<std::string> texts = boxes.texts();
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], "出力ファイルが作成できません\nCreate Bitmap File(ERR=32)");
-    boxes.clear();
-    // And once nothing is in the way, the new file takes its place whole.
-    EXPECT_EQ(write(name, big), 0);
-    EXPECT_EQ(read_file(name).size(), 66u + 256 * 4 * 2560);
-    EXPECT_TRUE(nothing_beside());
-    EXPECT_TRUE(boxes.texts().empty());
-    DeleteObject(small);
-    DeleteObject(big);
 }
 
 TEST_F(BmpFiles, NoOutputAndUnknownModesCreateNothing)
