@@ -356,10 +356,20 @@ static void next_dropped_file()
         finish_drop();
         return;
     }
-    char name[300] = {0};
-    DragQueryFileA(drop_handle, drop_index, name, 200);
+    // The whole name or none: a cut one could name another file. Longer than the system's
+    // paths (MAX_PATH with its terminator) it is refused with the loader's box, and nothing is
+    // output for it.
+    char name[MAX_PATH] = {0};
+    UINT length = DragQueryFileA(drop_handle, (UINT)drop_index, NULL, 0);
     WPARAM serial = drop_serial;
-    int loaded = load_file_to_clipboard(main_window, name);
+    int loaded = -1;
+    if (length >= sizeof name) {
+        show_step_error_code("ファイルを開くことができません", "Load Bitmap",
+                             ERROR_FILENAME_EXCED_RANGE);
+    } else {
+        DragQueryFileA(drop_handle, (UINT)drop_index, name, sizeof name);
+        loaded = load_file_to_clipboard(main_window, name);
+    }
     if (serial != drop_serial) {
         // Replaced while the loader's box was up: the new drop starts from its first file.
         post_next_dropped_file();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/byte_order.h"
+#include "base/cp932.h"
 #include "settings/settings.h"
 
 // Each field starts where the one before it ends, and the last one ends at the header's size.
@@ -132,6 +133,27 @@ bool choose_numbered_name(const char* name, int32_t ext_offset,
     }
     out[0] = '\0';
     return false;
+}
+
+bool sibling_output_name(const char* name, const char* sibling, char out[OUTPUT_NAME_SIZE])
+{
+    size_t length = strnlen(name, OUTPUT_NAME_SIZE - 1);
+    // Up to and with the last backslash that is not the second byte of a character (表, ソ).
+    size_t folder = 0;
+    for (size_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)name[i];
+        if (cp932_lead_byte(c) && i + 1 < length)
+            i++;
+        else if (c == '\\' || (c == ':' && i == 1))
+            folder = i + 1;
+    }
+    size_t own = strlen(sibling);
+    out[0] = '\0';
+    if (folder + own >= OUTPUT_NAME_SIZE)
+        return false;
+    memcpy(out, name, folder);
+    memcpy(out + folder, sibling, own + 1);
+    return true;
 }
 
 BmpFileHeader parse_bmp_file_header(const unsigned char* data, size_t got)

@@ -108,6 +108,16 @@ bool choose_numbered_name(const char* name, int32_t ext_offset, IsTaken is_taken
     return choose_numbered_name(name, ext_offset, call, &is_taken, out);
 }
 
+// The names overwriting writes under before the new file is whole and put in place, in the
+// output file's own folder (so the move is a rename on one disk).
+constexpr char OUTPUT_WRITING_NAME[] = "~KAVREL.TMP";
+constexpr char OUTPUT_OLDER_NAME[] = "~KAVREL.OLD";
+
+// `sibling` in the folder of `name` (what comes before its last backslash that is a character
+// of its own, in code page 932; the current folder when there is none) into `out`
+// (OUTPUT_NAME_SIZE bytes). False, with `out` empty, when it would not fit.
+bool sibling_output_name(const char* name, const char* sibling, char out[OUTPUT_NAME_SIZE]);
+
 // Which of the loader's messages a file earns.
 enum BmpLoadCheck {
     BMP_LOAD_OK,

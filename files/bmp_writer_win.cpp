@@ -82,10 +82,18 @@ static HANDLE create_output(const char* name)
                        FILE_ATTRIBUTE_NORMAL, NULL);
 }
 
+// A write that stops short has no code of its own: the disk is full, unless the system said
+// otherwise. The last error then names the cause.
 static bool write_all(HANDLE file, const void* data, DWORD size)
 {
     DWORD written = 0;
-    return WriteFile(file, data, size, &written, NULL) && written == size;
+    SetLastError(0);
+    BOOL done = WriteFile(file, data, size, &written, NULL);
+    if (done && written == size)
+        return true;
+    if (done || GetLastError() == 0)
+        SetLastError(ERROR_DISK_FULL);
+    return false;
 }
 
 static bool write_file_body(HANDLE file, const BmpLayout& layout, const unsigned char* colours,
@@ -118,6 +126,108 @@ static bool write_file_body(HANDLE file, const BmpLayout& layout, const unsigned
         done += piece;
     } while (done < layout.image_size);
     return true;
+}
+
+// Puts the whole new file `written` in the place of `name`, the older file kept until then.
+// The NT family replaces in one call; the Windows 95 family has no such call (its MoveFileExA
+// fails), so there the older file is moved aside, the new one renamed, and the older one
+// deleted only then, or moved back when the rename failed. False, with the last error of the
+// failing call and the older file where it was, when it could not be done.
+static bool put_in_place(const char* written, const char* name)
+{
+    using MoveFileExProc = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+    auto move_file_ex = reinterpret_cast<MoveFileExProc>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA")));
+    if (os_platform != VER_PLATFORM_WIN32_WINDOWS && move_file_ex) {
+        if (move_file_ex(written, name, MOVEFILE_REPLACE_EXISTING))
+            return true;
+        if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
+            return false;
+    }
+    char older[OUTPUT_NAME_SIZE];
+    if (!sibling_output_name(name, OUTPUT_OLDER_NAME, older)) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    DeleteFileA(older);  // left by a run that was stopped
+    bool had_older = MoveFileA(name, older);
+    if (!had_older && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (!MoveFileA(written, name)) {
+        DWORD error = GetLastError();
+        if (had_older)
+            MoveFileA(older, name);
+        SetLastError(error);
+        return false;
+    }
+    if (had_older)
+        DeleteFileA(older);
+    return true;
+}
+
+// Writes the file, flushes it and closes it; on failure shows the box (with the code of the
+// failing call) and returns false, the file closed.
+static bool write_and_close(HANDLE file, const BmpLayout& layout, const unsigned char* colours,
+                            const unsigned char* pixels)
+{
+    if (!write_file_body(file, layout, colours, pixels) || !FlushFileBuffers(file)) {
+        DWORD error = GetLastError();
+        CloseHandle(file);
+        show_step_error_code("ファイル出力ができません", STEP, error);
+        return false;
+    }
+    if (!CloseHandle(file)) {
+        show_step_error("ファイルが閉じれません", STEP);
+        return false;
+    }
+    return true;
+}
+
+// Whether an older file of that name may be replaced: what would keep this program from
+// writing it keeps the new file from its place too, and is known before anything is written (a
+// read-only file, a directory, a file another program holds; a missing folder). True as well
+// when there is none; false with the system's code otherwise.
+static bool older_file_replaceable(const char* name)
+{
+    HANDLE older = CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, NULL);
+    if (older != INVALID_HANDLE_VALUE) {
+        CloseHandle(older);
+        return true;
+    }
+    return GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+// Overwriting: the older copy stays whole until the new one is, so a full disk or a stop part
+// way never leaves a part of a copy in its place. The new one is written beside it and then put
+// in its place; whatever fails, the file written beside goes.
+static int overwrite_output(const char* name, const BmpLayout& layout,
+                            const unsigned char* colours, const unsigned char* pixels)
+{
+    char writing[OUTPUT_NAME_SIZE];
+    bool may_write = false;
+    if (name[0] == '\0')
+        SetLastError(ERROR_PATH_NOT_FOUND);
+    else if (!sibling_output_name(name, OUTPUT_WRITING_NAME, writing))
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    else
+        may_write = older_file_replaceable(name);
+    HANDLE file = may_write ? create_output(writing) : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
+        show_step_error("出力ファイルが作成できません", STEP);
+        return -1;
+    }
+    if (!write_and_close(file, layout, colours, pixels)) {
+        DeleteFileA(writing);
+        return -1;
+    }
+    if (!put_in_place(writing, name)) {
+        DWORD error = GetLastError();
+        DeleteFileA(writing);
+        show_step_error_code("出力ファイルが作成できません", STEP, error);
+        return -1;
+    }
+    return 0;
 }
 
 int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
@@ -160,10 +270,10 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
     name[sizeof name - 1] = '\0';
     HANDLE file = INVALID_HANDLE_VALUE;
     const char* refusal = "出力ファイルが作成できません";
+    const unsigned char* colours = info.bytes + sizeof(BITMAPINFOHEADER);
     switch (settings.file_name_mode) {
     case OVERWRITE:
-        file = create_output(name);
-        break;
+        return overwrite_output(name, layout, colours, pixels.bytes);
     case NUMBERED:
         file = create_first_free_numbered(name);
         break;
@@ -180,17 +290,8 @@ int write_bitmap_file(const char* file_name, HBITMAP bitmap, HDC dc)
         return -1;
     }
 
-    if (!write_file_body(file, layout, info.bytes + sizeof(BITMAPINFOHEADER), pixels.bytes)) {
-        show_step_error("ファイル出力ができません", STEP);
-        CloseHandle(file);
-        return -1;
-    }
-    FlushFileBuffers(file);
-    if (!CloseHandle(file)) {
-        show_step_error("ファイルが閉じれません", STEP);
-        return -1;
-    }
-    return 0;
+    // A new numbered file stays as far as it was written.
+    return write_and_close(file, layout, colours, pixels.bytes) ? 0 : -1;
 }
 
 // The save-file record without the fields Windows 2000 added: the common dialogs of Windows 95

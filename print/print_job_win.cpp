@@ -27,17 +27,24 @@ static HDC create_printer_dc()
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, DEVMODE_BLOCK_SIZE);
     auto* devmode = block ? static_cast<unsigned char*>(GlobalLock(block)) : NULL;
     HDC dc = NULL;
+    DWORD error = 0;
     if (devmode) {
         fill_devmode_block(settings, devmode);
-        char device[CCHDEVICENAME + 1] = {0};
-        memcpy(device, settings.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
+        // The printer by its whole name: the device mode keeps 31 bytes of it.
+        char device[PRINTER_NAME_SIZE] = {0};
+        error = stored_printer_name(device, sizeof device);
         char driver[sizeof settings.printer_driver_name + 1] = {0};
         memcpy(driver, settings.printer_driver_name, sizeof settings.printer_driver_name);
-        dc = CreateDCA(os_platform == 1 ? driver : "WINSPOOL", device, NULL,
-                       reinterpret_cast<DEVMODEA*>(devmode));
+        if (error == 0) {
+            dc = CreateDCA(os_platform == 1 ? driver : "WINSPOOL", device, NULL,
+                           reinterpret_cast<DEVMODEA*>(devmode));
+            error = GetLastError();
+        }
+    } else {
+        error = GetLastError();
     }
     if (!dc)
-        show_step_error(PREPARE_FAILED, "CREATE DC");
+        show_step_error_code(PREPARE_FAILED, "CREATE DC", error);
     if (devmode)
         GlobalUnlock(block);
     if (block)

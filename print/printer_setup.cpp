@@ -47,6 +47,47 @@ void store_returned_devnames(SettingsRecord& record, const unsigned char* devnam
            available < sizeof record.printer_devnames ? available : sizeof record.printer_devnames);
 }
 
+bool devnames_device_name(const unsigned char* devnames, size_t available, char* out,
+                          size_t size)
+{
+    if (size == 0)
+        return false;
+    out[0] = '\0';
+    if (available < 8)
+        return false;
+    size_t at = get_u16(devnames, 2);
+    if (at >= available)
+        return false;
+    size_t length = strnlen(reinterpret_cast<const char*>(devnames) + at, available - at);
+    if (length == 0 || at + length >= available || length >= size)
+        return false;
+    memcpy(out, devnames + at, length + 1);
+    return true;
+}
+
+bool printer_name_continues(const char* stored, const char* full)
+{
+    size_t length = strlen(stored);
+    if (strncmp(stored, full, length) != 0)
+        return false;
+    return full[length] == '\0' || length >= STORED_NAME_MAY_BE_CUT;
+}
+
+PrinterMatch match_stored_printer(const char* stored, const char* const* installed, size_t count,
+                                  size_t* found)
+{
+    size_t matches = 0;
+    for (size_t i = 0; i < count; i++) {
+        if (printer_name_continues(stored, installed[i])) {
+            if (matches++ == 0)
+                *found = i;
+        }
+    }
+    if (stored[0] == '\0' || matches == 0)
+        return PrinterMatch::NONE;
+    return matches == 1 ? PrinterMatch::ONE : PrinterMatch::SEVERAL;
+}
+
 void store_driver_name(SettingsRecord& record, const char* driver_path)
 {
     size_t n = strcspn(driver_path, ".");

@@ -32,3 +32,24 @@ void store_returned_devnames(SettingsRecord& record, const unsigned char* devnam
 
 // Keeps a driver file path up to its first ".", at most 79 characters.
 void store_driver_name(SettingsRecord& record, const char* driver_path);
+
+// The device mode keeps at most 31 bytes of a printer's name (a cut two-byte character may
+// leave 30): a stored name this long may be the start of a longer one.
+constexpr size_t STORED_NAME_MAY_BE_CUT = 30;
+// Room for a printer's whole name (a network printer's \\server\name included).
+constexpr size_t PRINTER_NAME_SIZE = 256;
+
+// The printer name of a DEVNAMES block (at its device offset), whole, into `out` of `size`
+// bytes. False, with `out` empty, when the block holds none or it does not fit.
+bool devnames_device_name(const unsigned char* devnames, size_t available, char* out,
+                          size_t size);
+
+// Whether `full` is the printer the stored (possibly cut) device name `stored` stands for.
+bool printer_name_continues(const char* stored, const char* full);
+
+enum class PrinterMatch { ONE, NONE, SEVERAL };
+// Which of `count` installed printers' names `stored` stands for: a name shorter than
+// STORED_NAME_MAY_BE_CUT is whole and stands for itself; a longer one for the one printer whose
+// name begins with it (`*found` its index), none when no printer's does, several when more do.
+PrinterMatch match_stored_printer(const char* stored, const char* const* installed, size_t count,
+                                  size_t* found);

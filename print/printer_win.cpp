@@ -48,6 +48,16 @@ static bool store_driver_path(SettingsRecord& record, HANDLE printer, LPSTR envi
     return true;
 }
 
+// The whole name of the printer the system last described in a dialog's DEVNAMES: the device
+// mode keeps only its first 31 bytes. Not saved; a start finds it again by the stored ones.
+static char described_printer[PRINTER_NAME_SIZE];
+
+static void stored_device_name(const SettingsRecord& record, char out[CCHDEVICENAME + 1])
+{
+    memcpy(out, record.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
+    out[CCHDEVICENAME] = '\0';
+}
+
 int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
 {
     // The new setup goes into the record only whole: a device mode beside the old driver name
@@ -56,8 +66,15 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
     store_block(staged, devmode, store_returned_devmode);
     store_block(staged, devnames, store_returned_devnames);
 
-    char device_name[CCHDEVICENAME + 1] = {0};
-    memcpy(device_name, staged.printer_devmode + DEVMODE_DEVICE_NAME_AT, CCHDEVICENAME);
+    // The printer by its whole name where the dialog gave it.
+    char device_name[PRINTER_NAME_SIZE] = {0};
+    stored_device_name(staged, device_name);
+    char described[PRINTER_NAME_SIZE] = {0};
+    store_block(staged, devnames, [&](SettingsRecord&, const unsigned char* p, size_t size) {
+        devnames_device_name(p, size, described, sizeof described);
+    });
+    if (described[0] && printer_name_continues(device_name, described))
+        memcpy(device_name, described, sizeof device_name);
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
     DEVMODEA* dm = devmode ? static_cast<DEVMODEA*>(GlobalLock(devmode)) : NULL;
     defaults.pDevMode = dm;
@@ -86,6 +103,100 @@ int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames)
         return -1;
     }
     settings = staged;
+    memcpy(described_printer, device_name, sizeof described_printer);
+    return 0;
+}
+
+// The names of the installed printers, local and connected, through EnumPrintersA, looked up
+// where it is (it is not among the calls the program imports). Empty when there are none or
+// they cannot be listed; `error` then says why.
+struct InstalledPrinters {
+    BYTE* info = nullptr;
+    const char** names = nullptr;
+    DWORD count = 0;
+    DWORD error = 0;
+    InstalledPrinters() = default;
+    void list()
+    {
+        using EnumPrintersProc = BOOL(WINAPI*)(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD,
+                                               LPDWORD);
+        auto enum_printers = reinterpret_cast<EnumPrintersProc>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("WINSPOOL.DRV"), "EnumPrintersA")));
+        if (!enum_printers) {
+            error = ERROR_PROC_NOT_FOUND;
+            return;
+        }
+        // Level 4 (names only, quick) is the NT family's; the Windows 95 family lists level 2,
+        // its own printers and the network printers it is connected to alike.
+        bool nt = os_platform != VER_PLATFORM_WIN32_WINDOWS;
+        DWORD level = nt ? 4 : 2;
+        DWORD flags = nt ? PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS : PRINTER_ENUM_LOCAL;
+        DWORD needed = 0, returned = 0;
+        // The list may grow between the two calls: asked again while it does.
+        bool listed = false;
+        for (int attempt = 0; attempt < 3 && !listed; attempt++) {
+            listed = enum_printers(flags, NULL, level, info, needed, &needed, &returned);
+            if (listed)
+                break;
+            error = GetLastError();
+            free(info);
+            info = nullptr;
+            returned = 0;
+            if (error != ERROR_INSUFFICIENT_BUFFER || needed == 0)
+                return;
+            info = static_cast<BYTE*>(calloc(1, needed));
+            if (!info) {
+                error = ERROR_NOT_ENOUGH_MEMORY;
+                return;
+            }
+        }
+        if (!listed)
+            return;
+        names = static_cast<const char**>(calloc(returned ? returned : 1, sizeof *names));
+        if (!names) {
+            error = ERROR_NOT_ENOUGH_MEMORY;
+            return;
+        }
+        for (DWORD i = 0; i < returned; i++) {
+            const char* name = nt ? reinterpret_cast<PRINTER_INFO_4A*>(info)[i].pPrinterName
+                                  : reinterpret_cast<PRINTER_INFO_2A*>(info)[i].pPrinterName;
+            if (name)
+                names[count++] = name;
+        }
+        error = 0;
+    }
+    ~InstalledPrinters()
+    {
+        free(names);
+        free(info);
+    }
+    InstalledPrinters(const InstalledPrinters&) = delete;
+    InstalledPrinters& operator=(const InstalledPrinters&) = delete;
+};
+
+DWORD stored_printer_name(char* out, size_t size)
+{
+    char stored[CCHDEVICENAME + 1];
+    stored_device_name(settings, stored);
+    InstalledPrinters installed;
+    const char* name = stored;
+    if (described_printer[0] && printer_name_continues(stored, described_printer)) {
+        name = described_printer;
+    } else if (strlen(stored) >= STORED_NAME_MAY_BE_CUT) {
+        installed.list();
+        size_t found = 0;
+        PrinterMatch match =
+            match_stored_printer(stored, installed.names, installed.count, &found);
+        if (match == PrinterMatch::NONE && installed.error)
+            return installed.error;
+        if (match != PrinterMatch::ONE)
+            return ERROR_INVALID_PRINTER_NAME;
+        name = installed.names[found];
+    }
+    size_t length = strlen(name);
+    if (length >= size)
+        return ERROR_INSUFFICIENT_BUFFER;
+    memcpy(out, name, length + 1);
     return 0;
 }
 

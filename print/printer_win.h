@@ -17,6 +17,13 @@ int choose_printer(int request);
 // cannot be opened or queried.
 int refresh_default_printer(int force);
 
+// The whole name of the stored printer into `out` (PRINTER_NAME_SIZE bytes): the device mode
+// keeps only its first 31 bytes. The name the last print dialog gave when those begin it, the
+// stored name itself when it is shorter, else the one installed printer whose name begins with
+// them. 0 found; else the system's error code (ERROR_INVALID_PRINTER_NAME when none or several
+// printers' names begin with them).
+DWORD stored_printer_name(char* out, size_t size);
+
 // Keeps the device mode and DEVNAMES a print dialog returned, then the printer's driver name.
 // 0 stored (in memory, not saved); -1 the printer cannot be opened or queried (user told).
 int store_printer_from_dialog(HGLOBAL devmode, HGLOBAL devnames);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program under Wine and the tests need (never
 # calling apt when everything is already there), then makes sure 32-bit programs run here
-# (scripts/i386-route.sh).
+# (scripts/i386-route.sh). `locales` brings the sources of the Japanese locale the Wine
+# sessions make for themselves (scripts/wine-session.sh).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -9,7 +10,8 @@ need_i386=0
 missing=()
 want=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb x11-utils xauth cups cups-bsd
       printer-driver-cups-pdf poppler-utils fonts-ipafont imagemagick libgtest-dev
-      clang libclang-rt-14-dev python3 python3-xlib fonts-wine scrot time procps)
+      clang libclang-rt-14-dev python3 python3-xlib fonts-wine scrot time procps
+      locales)
 # The 32-bit Wine loader and the libraries it loads at run time for printing and the X display.
 want_i386=(wine32 libcups2 libxrender1 libxrandr2 libxi6 libxcursor1 libxfixes3 libxinerama1
            libxcomposite1)

@@ -49,14 +49,15 @@ KAVREL_XDND_DROP="$(dirname "$here")/tests/xdnd_drop.py"
 export KAVREL_XDND_DROP
 session=$(mktemp -d /tmp/kavrel-wine.XXXXXX)
 xvfb_pid=""
-own_printer=""
+own_printers=()
 
 cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true
     fi
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-    if [ -n "$own_printer" ]; then remove_printer "$own_printer"; fi
+    local name
+    for name in "${own_printers[@]}"; do remove_printer "$name"; done
     if [ "$mode" = --run ]; then rm -rf "${session:?}/x" "${session:?}/bin"; else rm -rf "$session"; fi
 }
 trap cleanup EXIT
@@ -87,9 +88,10 @@ start_xvfb() {
     export DISPLAY
 }
 
-# The sessions' printers are named after the session's process: kavrel-PID. Their cups-pdf
-# settings live in /etc/cups, written as root (through sudo for a user).
-session_printer_pattern='^kavrel-[0-9]+$'
+# The sessions' printers are named after the session's process: kavrel-PID, and a test's own
+# beside it kavrel-PID-NAME. Their cups-pdf settings live in /etc/cups, written as root
+# (through sudo for a user).
+session_printer_pattern='^kavrel-[0-9]+(-[A-Za-z0-9_-]+)?$'
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
@@ -112,10 +114,11 @@ start_cups() {
         lpstat -r 2>/dev/null | grep -q 'is running' ||
             { echo "wine-session: the CUPS scheduler did not start (lpstat -r)" >&2; exit 1; }
     fi
-    local name
+    local name pid
     # A killed session left its printer: gone with it.
     for name in $(lpstat -e 2>/dev/null | grep -E "$session_printer_pattern" || true); do
-        [ -d "/proc/${name#kavrel-}" ] || remove_printer "$name"
+        pid=${name#kavrel-}
+        [ -d "/proc/${pid%%-*}" ] || remove_printer "$name"
     done
     if [ "$mode" = --run ]; then
         # Someone trying the program finds its pages in ~/PDF, from the machine's default.
@@ -146,10 +149,22 @@ EOF
         } >"$session/printer.conf"
         step "writing the session's printer settings" "${as_root[@]}" \
             cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
-        own_printer=$KAVREL_PRINTER
+        own_printers+=("$KAVREL_PRINTER")
         step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
             -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
             -L "$session"
+        # A second one whose name (40 characters) is longer than a device mode keeps
+        # (KAVREL_LONG_PRINTER), its pages landing beside the first one's. Wine lists the CUPS
+        # printers once, when the session's first program starts: a test cannot add it later.
+        KAVREL_LONG_PRINTER=$KAVREL_PRINTER-printer-of-a-long-name-xxxxxxxxxxxx
+        KAVREL_LONG_PRINTER=${KAVREL_LONG_PRINTER:0:40}
+        step "writing the long-named printer's settings" "${as_root[@]}" \
+            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_LONG_PRINTER.conf"
+        own_printers+=("$KAVREL_LONG_PRINTER")
+        step "adding the long-named printer" lpadmin -p "$KAVREL_LONG_PRINTER" \
+            -v "cups-pdf:/$KAVREL_LONG_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
+            -L "$session"
+        export KAVREL_LONG_PRINTER
         # Wine takes the default printer from CUPS, which takes a user's own from LPDEST.
         export LPDEST=$KAVREL_PRINTER
         unset PRINTER
@@ -255,17 +270,55 @@ session_registry() {
         >>"$1/user.reg"
 }
 
+# Wine turns a Japanese file name into the Linux one through the Linux locale: without a
+# ja_JP.UTF-8 there, creating a file or folder of such a name fails (errors 3 and 2). The
+# sessions make their own from the sources of the package `locales` (no change to the
+# system's locales), once per machine and C library, like the prefix template; its folder is
+# renamed into place only when whole.
+locale_root=${KAVREL_LOCALES:-${XDG_CACHE_HOME:-$HOME/.cache}/kavrel/locales}
+
+private_locale() {
+    local key dir
+    key=$( { ldd --version 2>&1 | head -1
+             stat -c '%n %Y %s' /usr/share/i18n/locales/ja_JP /usr/share/i18n/charmaps/UTF-8.gz \
+                 2>/dev/null || true; } | sha256sum | cut -c1-16)
+    dir=$locale_root/$key
+    if [ ! -d "$dir/ja_JP.UTF-8" ]; then
+        [ -f /usr/share/i18n/locales/ja_JP ] ||
+            { echo "wine-session: no locale sources in /usr/share/i18n (scripts/install-deps.sh installs the package locales)" >&2; exit 1; }
+        mkdir -p "$locale_root"
+        rm -rf "$dir.making.$$"
+        mkdir -p "$dir.making.$$"
+        # localedef ends with status 1 for warnings alone, the locale written: what counts is
+        # whether it was.
+        localedef -i ja_JP -f UTF-8 "$dir.making.$$/ja_JP.UTF-8" >"$session/step.log" 2>&1 || true
+        if [ ! -f "$dir.making.$$/ja_JP.UTF-8/LC_CTYPE" ]; then
+            echo "wine-session: making the ja_JP.UTF-8 locale failed (localedef -i ja_JP -f UTF-8):" >&2
+            sed 's/^/    /' "$session/step.log" >&2
+            rm -rf "$dir.making.$$"
+            exit 1
+        fi
+        # Another session may have made it meanwhile: the first one stays.
+        mv -T "$dir.making.$$" "$dir" 2>/dev/null || rm -rf "$dir.making.$$"
+    fi
+    LC_ALL=ja_JP.UTF-8 LOCPATH=$dir locale charmap 2>/dev/null | grep -qx UTF-8 ||
+        { echo "wine-session: the locale in $dir is not usable" >&2; exit 1; }
+    printf '%s' "$dir"
+}
+
 prepare_prefix() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    # Code page 932 comes from LC_ALL=ja_JP.UTF-8 in Wine's environment. Given to Wine alone,
-    # through a wine/wineboot on the PATH: a bash (this one, or a --shell script) with it set
-    # warns at every start on a machine without that Linux locale.
+    # Code page 932 comes from LC_ALL=ja_JP.UTF-8 in Wine's environment, with the session's
+    # own locale (LOCPATH). Given to Wine alone, through a wine/wineboot on the PATH, so that
+    # the scripts around it keep the locale they were started with.
+    local locale_dir
+    locale_dir=$(private_locale)
     mkdir -p "$session/bin"
     for tool in wine wineboot; do
         [ -x "$session/bin/$tool" ] && continue
-        printf '#!/bin/sh\nLC_ALL=ja_JP.UTF-8 exec %s "$@"\n' "$(command -v "$tool")" \
-            >"$session/bin/$tool"
+        printf '#!/bin/sh\nLOCPATH=%s LC_ALL=ja_JP.UTF-8 exec %s "$@"\n' "$(printf %q "$locale_dir")" \
+            "$(command -v "$tool")" >"$session/bin/$tool"
         chmod +x "$session/bin/$tool"
     done
     case ":$PATH:" in *":$session/bin:"*) ;; *) export PATH="$session/bin:$PATH" ;; esac

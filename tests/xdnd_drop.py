@@ -155,7 +155,9 @@ def main():
     ap.add_argument("--timeout", type=float, default=15.0)
     ap.add_argument("--drop-when", help="hold the drag until this file exists")
     args = ap.parse_args()
-    uris = ["file://" + urllib.parse.quote(os.path.abspath(p)) for p in args.paths]
+    # The URI carries the name's own bytes (UTF-8 here) percent-encoded, whatever locale this
+    # script runs in.
+    uris = ["file://" + urllib.parse.quote(os.fsencode(os.path.abspath(p))) for p in args.paths]
     try:
         source = DragSource(display.Display(), uris, time.monotonic() + args.timeout)
         outcome = source.drop(args.x, args.y, args.drop_when)

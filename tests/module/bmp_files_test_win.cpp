@@ -207,6 +207,9 @@ struct FileCalls {
     std::vector<std::string> events;  // "write", "flush", "close" on the written file
     HANDLE file = NULL;
     long long budget = -1;  // bytes the disk still takes; -1 no limit
+    // The write that crosses the budget reports success with fewer bytes written, and the code
+    // an earlier call left (what Wine does on a Linux disk that fills), instead of failing.
+    bool short_write = false;
     long long stored = 0;
 };
 FileCalls* calls = nullptr;
@@ -228,8 +231,8 @@ BOOL WINAPI counting_write(HANDLE file, LPCVOID data, DWORD size, LPDWORD writte
         calls->stored += done;
         if (written)
             *written = done;
-        SetLastError(ERROR_DISK_FULL);
-        return FALSE;
+        SetLastError(calls->short_write ? ERROR_ALREADY_EXISTS : ERROR_DISK_FULL);
+        return calls->short_write ? TRUE : FALSE;
     }
     BOOL ok = real(file, data, size, written, overlapped);
     calls->stored += size;
@@ -256,9 +259,10 @@ struct WatchedFileCalls {
     ImportHook write{"kernel32.dll", "WriteFile", (void*)counting_write};
     ImportHook flush{"kernel32.dll", "FlushFileBuffers", (void*)counting_flush};
     ImportHook close{"kernel32.dll", "CloseHandle", (void*)counting_close};
-    explicit WatchedFileCalls(long long budget = -1)
+    explicit WatchedFileCalls(long long budget = -1, bool short_write = false)
     {
         log.budget = budget;
+        log.short_write = short_write;
         calls = &log;
         write_hook = &write;
         flush_hook = &flush;
@@ -353,20 +357,24 @@ TEST_F(BmpFiles, FileIsFlushedAfterTheLastWriteBeforeItIsClosed)
     EXPECT_EQ(events.back(), "close");
 }
 
-// A disk that fills up while the file is written: the box, -1, and the file stays on disk with
-// exactly the bytes that were stored, whether the failing write is a header's or a piece's.
+// A disk that fills up while a numbered file is written: the box naming the full disk, -1, and
+// the file stays on disk with exactly the bytes that were stored, whether the failing write is
+// a header's or a piece's, and whether the write fails or stops short without a code.
 TEST_F(BmpFiles, FailedWriteLeavesWhatWasWrittenOnDisk)
 {
     HBITMAP bitmap = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
     ASSERT_EQ(write(dir + "\\whole.bmp", bitmap), 0);
     Bytes whole = read_file(dir + "\\whole.bmp");
     ASSERT_EQ(whole.size(), 66u + 256 * 4 * 2560);
-    for (long long budget : {10LL, 60LL, 66LL + BMP_WRITE_PIECE + BMP_WRITE_PIECE / 2}) {
-        SCOPED_TRACE(budget);
-        std::string name = dir + "\\part" + std::to_string(budget) + ".bmp";
+    for (long long budget : {10LL, 60LL, 66LL + BMP_WRITE_PIECE + BMP_WRITE_PIECE / 2})
+    for (bool short_write : {false, true}) {
+        SCOPED_TRACE(std::to_string(budget) + (short_write ? " short" : " failed"));
+        std::string name = dir + "\\part" + std::to_string(budget) + (short_write ? "s" : "f") +
+                           ".bmp";
+        settings.file_name_mode = 1;
         size_t writes_made;
         {
-            WatchedFileCalls watched(budget);
+            WatchedFileCalls watched(budget, short_write);
             ASSERT_TRUE(watched.hooked());
             EXPECT_EQ(write(name, bitmap), -1);
             writes_made = watched.log.writes.size();
@@ -386,6 +394,82 @@ TEST_F(BmpFiles, FailedWriteLeavesWhatWasWrittenOnDisk)
         boxes.clear();
     }
     DeleteObject(bitmap);
+}
+
+// Overwriting keeps the older file whole until the new one is: a disk that fills, a flush that
+// fails, or an older file that cannot be replaced leave it as it was, with nothing beside it.
+TEST_F(BmpFiles, OverwritingKeepsTheOlderFileUntilTheNewOneIsWhole)
+{
+    // The NT family replaces in one call, the Windows 95 family moves the older file aside.
+    for (int platform : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+        SCOPED_TRACE(platform == VER_PLATFORM_WIN32_NT ? "NT" : "95 family");
+        struct Platform {
+            int saved = os_platform;
+            ~Platform() { os_platform = saved; }
+        } restored;
+        os_platform = platform;
+        settings.file_name_mode = 0;
+        const std::string folder = dir + "\\一覧表" + std::to_string(platform);
+        std::string name = folder + "\\ソフト表.BMP";
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
+        HBITMAP small = quadrant_bitmap(24, ANY_COLOURS, 8, 8);
+        HBITMAP big = quadrant_bitmap(32, ANY_COLOURS, 256, 2560);
+        ASSERT_EQ(write(name, small), 0);
+        const Bytes older = read_file(name);
+        ASSERT_EQ(older.size(), 54u + 24 * 8);
+        auto nothing_beside = [&] {
+            WIN32_FIND_DATAA found;
+            HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &found);
+            int others = 0;
+            if (h != INVALID_HANDLE_VALUE) {
+                do {
+                    std::string n = found.cFileName;
+                    if (n != "." && n != ".." && n != "ソフト表.BMP" && others++ == 0)
+                        ADD_FAILURE() << "left beside: " << n;
+                } while (FindNextFileA(h, &found));
+                FindClose(h);
+            }
+            return others == 0;
+        };
+        for (bool short_write : {false, true}) {
+            SCOPED_TRACE(short_write ? "short" : "failed");
+            {
+                WatchedFileCalls watched(66 + BMP_WRITE_PIECE, short_write);
+                ASSERT_TRUE(watched.hooked());
+                EXPECT_EQ(write(name, big), -1);
+            }
+            EXPECT_TRUE(read_file(name) == older) << "the older file changed";
+            EXPECT_TRUE(nothing_beside());
+            std::vector<std::string> texts = boxes.texts();
+            ASSERT_EQ(texts.size(), 1u);
+            EXPECT_EQ(texts[0], "ファイル出力ができません\nCreate Bitmap File(ERR=112)");
+            boxes.clear();
+        }
+        // An older file another program holds, even sharing it, is not replaced, and nothing is
+        // written for it; the box has the system's code.
+        HANDLE viewer = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+        {
+            WatchedFileCalls watched;
+            EXPECT_EQ(write(name, big), -1);
+            EXPECT_TRUE(watched.log.writes.empty()) << "written for nothing";
+        }
+        CloseHandle(viewer);
+        EXPECT_TRUE(read_file(name) == older);
+        EXPECT_TRUE(nothing_beside());
+        std::vector<std::string> texts = boxes.texts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0], "出力ファイルが作成できません\nCreate Bitmap File(ERR=32)");
+        boxes.clear();
+        // And once nothing is in the way, the new file takes its place whole.
+        EXPECT_EQ(write(name, big), 0);
+        EXPECT_EQ(read_file(name).size(), 66u + 256 * 4 * 2560);
+        EXPECT_TRUE(nothing_beside());
+        EXPECT_TRUE(boxes.texts().empty());
+        DeleteObject(small);
+        DeleteObject(big);
+    }
 }
 
 TEST_F(BmpFiles, NoOutputAndUnknownModesCreateNothing)

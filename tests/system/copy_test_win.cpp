@@ -33,7 +33,7 @@ TEST(Copy, PrintScreenWritesTheScreenAsABmpFile)
     RECT before;
     GetWindowRect(main, &before);
     press_print_screen();
-    Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS);
+    Bytes bmp = wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS);
     ASSERT_GE(bmp.size(), 54u) << "no file";
     EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(i32_at(bmp, 22), GetSystemMetrics(SM_CYSCREEN));
@@ -55,7 +55,7 @@ TEST(Copy, AltPrintScreenCopiesTheActiveWindowAtItsSize)
     ASSERT_TRUE(k.ready());
     HWND target = coloured_window(300, 200, 240, 130, RGB(30, 140, 220));
     press_keys({VK_MENU, VK_SNAPSHOT});
-    Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS);
+    Bytes bmp = wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS);
     DestroyWindow(target);
     ASSERT_GE(bmp.size(), 54u) << "no file";
     EXPECT_EQ(i32_at(bmp, 18), 240);
@@ -72,11 +72,11 @@ TEST(Copy, RequestWithinTheBusyWindowIsLost)
     ASSERT_TRUE(k.ready());
     press_print_screen();
     press_print_screen();
-    ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u);
     ASSERT_TRUE(k.idle());
-    EXPECT_FALSE(file_exists(dir + "\\OUT1.BMP")) << "the second request was queued";
+    EXPECT_FALSE(file_exists(numbered_output(dir, 1))) << "the second request was queued";
     press_print_screen();
-    EXPECT_GE(wait_for_bmp(dir + "\\OUT1.BMP", OUTPUT_TIMEOUT_MS).size(), 54u)
+    EXPECT_GE(wait_for_bmp(numbered_output(dir, 1), OUTPUT_TIMEOUT_MS).size(), 54u)
         << "busy was not released";
     EXPECT_TRUE(k.close());
 }
@@ -96,7 +96,7 @@ TEST(Copy, OutputToPrinterAndToBothGivesPagesAndFiles)
         EXPECT_FALSE(pdf.empty()) << "no page came out";
         if (!pdf.empty())
             DeleteFileA(pdf.c_str());
-        EXPECT_EQ(file_exists(dir + "\\OUT.BMP"), device == 2);
+        EXPECT_EQ(file_exists(numbered_output(dir, 0)), device == 2);
         EXPECT_FALSE(k.message_box(0));
         EXPECT_TRUE(k.close());
     }
@@ -118,7 +118,7 @@ TEST(Copy, NoStoredPrinterAsksForOneAndOutputsNothing)
     EXPECT_EQ(GetWindow(box, GW_OWNER), main);
     press_ok(box);
     ASSERT_TRUE(k.idle());
-    EXPECT_FALSE(file_exists(dir + "\\OUT.BMP"));
+    EXPECT_FALSE(file_exists(numbered_output(dir, 0)));
     EXPECT_TRUE(k.close());
 }
 
@@ -134,5 +134,5 @@ TEST(Copy, ExitAfterOutputEndsTheProgramAfterTheFirstOutput)
     DWORD code = 1;
     EXPECT_TRUE(k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
     EXPECT_EQ(code, 0u);
-    EXPECT_GE(wait_for_bmp(dir + "\\OUT.BMP", 1000).size(), 54u);
+    EXPECT_GE(wait_for_bmp(numbered_output(dir, 0), 1000).size(), 54u);
 }

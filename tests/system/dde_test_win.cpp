@@ -24,7 +24,7 @@ const char SET_UP_PRINTER[] = "プリンタの設定をしてください";
 
 std::string out_bmp(const std::string& dir)
 {
-    return dir + "\\OUT.BMP";
+    return numbered_output(dir, 0);
 }
 
 void expect_screen_sized(const Bytes& bmp)

@@ -41,7 +41,7 @@ void expect_same_image(const Bytes& out, const Bytes& in)
     EXPECT_EQ(wrong, 0) << "pixels that differ";
 }
 
-// The numbered output files: OUT.BMP, OUT1.BMP, OUT2.BMP...
+// The numbered output files: ソフト表.BMP, ソフト表1.BMP, ソフト表2.BMP...
 int count_numbered_outputs(const std::string& dir)
 {
     int n = 0;
@@ -152,6 +152,51 @@ TEST(Drop, CancelKeyStopsTheRestOfARunAndTheNextDropIsOutput)
         pages++;
     }
     EXPECT_EQ(pages, outputs + 1);
+    EXPECT_TRUE(k.close());
+}
+
+// A dropped name is taken whole, however long within the system's limit (MAX_PATH): in deep
+// Japanese folders the bytes add up fast. The file named by its first 199 bytes, which a cut
+// name would open, is not output; a name past the limit gets the loader's box, and nothing
+// else comes out for it.
+TEST(Drop, ALongNameIsTakenWholeAndOnePastTheLimitIsRefused)
+{
+    std::string dir = fresh_work_dir("drop-long-name");
+    write_file(ini_path(dir), output_settings(dir, 1, 1, 1));  // numbered files
+    std::string folder = dir;
+    while (folder.size() < 150) {
+        folder += "\\深い階層の資料一覧表";
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL)) << folder << ": " << GetLastError();
+    }
+    std::string cut = folder + "\\";
+    cut += std::string(199 - cut.size(), 'K');  // what a 200-byte buffer would hold
+    std::string whole = cut + "_本物の名前.BMP", too_long = cut + "_";
+    while (too_long.size() < MAX_PATH)
+        too_long += "続きの名前";
+    too_long += ".BMP";
+    ASSERT_GE(whole.size(), 200u);
+    ASSERT_LT(whole.size(), (size_t)MAX_PATH);
+    Bytes decoy = pattern_bmp(30, 20, 1), image = pattern_bmp(41, 23, 2);
+    write_file(cut, decoy);
+    write_file(whole, image);
+    ASSERT_EQ(read_file(whole), image) << "the test could not write " << whole;
+    // Past MAX_PATH the ANSI calls may not reach it: the Linux side makes the copy.
+    ASSERT_EQ(run_linux(dir, "cp '" + unix_path(whole) + "' '" + unix_path(too_long) + "'",
+                        nullptr),
+              0);
+    Kavrel k(dir);
+    HWND main = k.ready();
+    ASSERT_TRUE(main);
+
+    ASSERT_EQ(drop_files(main, {whole, too_long}, dir), "finished");
+    HWND box = k.message_box();
+    ASSERT_TRUE(box) << "no box for the name past the limit";
+    EXPECT_EQ(box_text(box), "ファイルを開くことができません\nLoad Bitmap(ERR=206)");
+    expect_same_image(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS), image);
+    press_ok(box);
+    ASSERT_TRUE(k.idle()) << "the run did not end";
+    EXPECT_EQ(count_numbered_outputs(dir), 1) << "an output too many";
+    EXPECT_FALSE(message_box_made(k)) << "a second box";
     EXPECT_TRUE(k.close());
 }
 
@@ -266,11 +311,11 @@ TEST(Drop, NewDropReplacesARunningOneWithEveryFileOutputOnce)
 TEST(Drop, DropDuringACopyIsRefusedAndTheCopyGoesOn)
 {
     std::string dir = fresh_work_dir("drop-over-copy");
-    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));  // OUT.BMP, overwritten
+    write_file(ini_path(dir), output_settings(dir, 1, 0, 1));  // ソフト表.BMP, overwritten
     std::string dropped = dir + "\\DROPPED.BMP";
     Bytes image = pattern_bmp(37, 23, 5);
     write_file(dropped, image);
-    std::string out = dir + "\\OUT.BMP";
+    std::string out = numbered_output(dir, 0);
     write_file(out, Bytes{'x'});
     Kavrel k(dir);
     HWND main = k.ready();

@@ -356,7 +356,7 @@ TEST(ExtendedSettings, ATitleFontInRedIsStoredByOkAndACancelledChoiceChangesNoth
     EXPECT_EQ(s.ini(), before) << "the font is saved only by OK";
     // A copy reloads the record from the file; the choice made in the open dialog stays.
     press_keys({VK_SNAPSHOT});
-    EXPECT_GE(wait_for_bmp(s.dir + "\\OUT.BMP", 20000).size(), 54u) << "no copy";
+    EXPECT_GE(wait_for_bmp(numbered_output(s.dir, 0), 20000).size(), 54u) << "no copy";
 
     click(dlg, IDOK);
     ASSERT_TRUE(wait_gone(dlg));

@@ -182,9 +182,12 @@ std::string fresh_work_dir(const std::string& name)
     GetTempPathA(sizeof temp, temp);
     std::string root = std::string(temp) + "kavrel-tests";
     CreateDirectoryA(root.c_str(), NULL);
-    std::string dir = root + "\\" + name;
+    std::string dir = root + "\\" + name + WORK_DIR_SUFFIX;
     remove_tree(dir);
-    CreateDirectoryA(dir.c_str(), NULL);
+    // Said here: what the test does in it next fails for reasons that would not name this.
+    if (!CreateDirectoryA(dir.c_str(), NULL))
+        fprintf(stderr, "cannot make the test folder %s (error %lu)\n", dir.c_str(),
+                (unsigned long)GetLastError());
     return dir;
 }
 
@@ -195,7 +198,7 @@ std::string ini_path(const std::string& work_dir)
 
 std::string numbered_output(const std::string& dir, int n)
 {
-    return dir + "\\OUT" + (n ? std::to_string(n) : "") + ".BMP";
+    return dir + "\\" + OUTPUT_STEM + (n ? std::to_string(n) : "") + ".BMP";
 }
 
 Bytes read_file(const std::string& path)
@@ -325,7 +328,7 @@ Bytes output_settings(const std::string& dir, int device, int file_name_mode, in
 {
     Bytes ini = default_settings_file();
     put_i32(ini, AT(output_device), device);
-    std::string name = dir + "\\OUT.BMP";
+    std::string name = numbered_output(dir, 0);
     memcpy(&ini[AT(output_file_name)], name.c_str(), name.size() + 1);
     put_i32(ini, AT(output_file_ext_offset), (int32_t)name.size() - 3);  // after the dot
     put_i32(ini, AT(file_name_mode), file_name_mode);

@@ -43,10 +43,15 @@ struct Kavrel {
     bool close(DWORD* exit_code = nullptr) const;
 };
 
-// A new, empty folder for one test.
+// The users' folders and files have Japanese names, many ending in a character whose second
+// byte in code page 932 is 0x5C, the byte of '\' (表, ソ): the tests' folders and output files
+// are named so.
+constexpr char WORK_DIR_SUFFIX[] = "_一覧表";
+constexpr char OUTPUT_STEM[] = "ソフト表";
+// A new, empty folder for one test: `name` followed by WORK_DIR_SUFFIX.
 std::string fresh_work_dir(const std::string& name);
 std::string ini_path(const std::string& work_dir);
-// The n-th output of numbered file names to `dir`\OUT.BMP: OUT.BMP, OUT1.BMP, OUT2.BMP...
+// The n-th output of numbered file names to `dir`\ソフト表.BMP: ソフト表.BMP, ソフト表1.BMP...
 std::string numbered_output(const std::string& dir, int n);
 
 Bytes read_file(const std::string& path);
@@ -69,7 +74,7 @@ Bytes read_settings(const std::string& dir, int timeout_ms = 10000);
 Bytes default_settings_file();
 // Bytes that look like nothing in particular, the same on every run.
 Bytes pseudo_random_bytes(size_t n, uint32_t seed);
-// A settings file for output to `device` (0 printer, 1 file, 2 both) to `dir`\OUT.BMP, on the
+// A settings file for output to `device` (0 printer, 1 file, 2 both) to `dir`\ソフト表.BMP, on the
 // system default printer, the window shown normally.
 Bytes output_settings(const std::string& dir, int device, int file_name_mode, int high_speed);
 

@@ -87,7 +87,7 @@ TEST(HotkeySetup, NewKeysWorkAtOnceAfterOk)
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_mod)), MOD_CONTROL);
     EXPECT_EQ(i32_at(stored, AT(hotkey_full_vk)), VK_F9);
     press_keys({VK_CONTROL, VK_F9});
-    Bytes bmp = wait_for_bmp(dir + "\\OUT.BMP", 20000);
+    Bytes bmp = wait_for_bmp(numbered_output(dir, 0), 20000);
     ASSERT_GE(bmp.size(), 54u) << "Ctrl+F9 made no copy";
     EXPECT_EQ(i32_at(bmp, 18), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_TRUE(k.close());

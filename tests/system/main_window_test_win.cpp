@@ -291,7 +291,7 @@ TEST(StatusLine, MinimisedCaptionNamesEachOutputStepWhileItRunsAndTheShownLineIs
             }
             HANDLE output = INVALID_HANDLE_VALUE;
             if (to_file) {
-                output = CreateFileA((dir + "\\OUT.BMP").c_str(), GENERIC_WRITE, 0, NULL,
+                output = CreateFileA((numbered_output(dir, 0)).c_str(), GENERIC_WRITE, 0, NULL,
                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
                 ASSERT_NE(output, INVALID_HANDLE_VALUE);
             }

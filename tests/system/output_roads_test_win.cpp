@@ -23,7 +23,7 @@ const char CAPTURE_FAILED[] = "画像の取り込みに失敗しました\n";
 
 std::string out_bmp(const std::string& dir)
 {
-    return dir + "\\OUT.BMP";
+    return numbered_output(dir, 0);
 }
 
 bool starts_with(const std::string& text, const std::string& head)
@@ -190,4 +190,93 @@ TEST(ExitAfterOutput, AFailedPrintEndsTheProgramAfterItsBox)
     DWORD code = 1;
     EXPECT_TRUE(s.k.wait_exit(OUTPUT_TIMEOUT_MS, &code)) << "still running";
     EXPECT_EQ(code, 0u);
+}
+
+namespace {
+
+// A 1 MB filesystem of the test's own (tmpfs, mounted as root) at `folder`, unmounted at the
+// end; `why_not` says why there is none.
+struct SmallDisk {
+    std::string folder, work_dir, why_not;
+    bool mounted = false;
+    SmallDisk(const std::string& dir, const std::string& name) : folder(dir + "\\" + name),
+                                                                  work_dir(dir)
+    {
+        CreateDirectoryA(folder.c_str(), NULL);
+        std::string out;
+        int rc = run_linux(dir, "mount -t tmpfs -o size=1m kavrel-small '" + unix_path(folder) +
+                                    "' 2>&1",
+                           &out);
+        mounted = rc == 0;
+        if (!mounted)
+            why_not = "no small filesystem could be mounted (mount -t tmpfs, as root): " + out;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            run_linux(work_dir, "umount '" + unix_path(folder) + "'", nullptr);
+    }
+    // Fills it, then frees `free_kb`: what a write may still take.
+    bool fill(int free_kb)
+    {
+        std::string fill = unix_path(folder + "\\埋め草.DAT");
+        return run_linux(work_dir, "dd if=/dev/zero of='" + fill + "' bs=4k 2>/dev/null; " +
+                                       "truncate -s -" + std::to_string(free_kb) + "K '" + fill +
+                                       "'",
+                         nullptr) == 0;
+    }
+    void empty() { DeleteFileA((folder + "\\埋め草.DAT").c_str()); }
+};
+
+}  // namespace
+
+// Overwriting keeps the older copy whole until the new one is: a disk that fills part way
+// through the next copy leaves the older file as it was, nothing beside it, and the box names
+// the full disk. Once there is room again, the next copy takes its place.
+TEST(OutputRoad, OverwritingOnAFullDiskKeepsTheOlderCopyAndSaysTheDiskIsFull)
+{
+    std::string dir = fresh_work_dir("output-full-disk");
+    SmallDisk disk(dir, "小さい表");
+    if (!disk.mounted)
+        GTEST_SKIP() << disk.why_not;
+    Started s(dir, output_settings(disk.folder, 1, 0, 1));
+    ASSERT_TRUE(s.main);
+    const std::string out = numbered_output(disk.folder, 0);
+
+    HWND first = coloured_window(300, 200, 240, 130, RGB(30, 140, 220));
+    press_keys({VK_MENU, VK_SNAPSHOT});
+    Bytes older = wait_for_bmp(out, OUTPUT_TIMEOUT_MS);
+    DestroyWindow(first);
+    ASSERT_EQ(i32_at(older, 18), 240) << "no first copy";
+    ASSERT_TRUE(s.k.idle());
+
+    ASSERT_TRUE(disk.fill(128));
+    HWND second = coloured_window(200, 150, 400, 300, RGB(220, 60, 30));
+    press_keys({VK_MENU, VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes_until_idle(s.k);
+    DestroyWindow(second);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], "ファイル出力ができません\nCreate Bitmap File(ERR=112)");
+    EXPECT_EQ(boxes[1], "ファイル出力できませんでした");
+    EXPECT_TRUE(read_file(out) == older) << "the older copy changed";
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((disk.folder + "\\*.TMP").c_str(), &found);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "left beside it: " << found.cFileName;
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+
+    disk.empty();
+    HWND third = coloured_window(200, 150, 400, 300, RGB(220, 60, 30));
+    press_keys({VK_MENU, VK_SNAPSHOT});
+    DWORD start = GetTickCount();
+    Bytes newer;
+    while (GetTickCount() - start < (DWORD)OUTPUT_TIMEOUT_MS &&
+           i32_at(newer = wait_for_bmp(out, OUTPUT_TIMEOUT_MS), 18) != 400)
+        pump_messages(50);
+    DestroyWindow(third);
+    EXPECT_EQ(i32_at(newer, 18), 400) << "the copy after the disk had room again";
+    EXPECT_EQ(bmp_pixel(newer, 200, 150), RGB(220, 60, 30));
+    ASSERT_TRUE(s.k.idle());
+    EXPECT_TRUE(message_box_made(s.k) == NULL);
+    EXPECT_TRUE(s.k.close());
 }

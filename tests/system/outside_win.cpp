@@ -16,14 +16,19 @@ std::string first_line(const Bytes& data)
 // start.exe /unix runs a Linux program with the words of the command line as its arguments.
 // Started straight from this process instead, the program ran, but this process's later
 // messages sent to the program's windows never came back. start.exe ends at once; the
-// program's result file says when it is done.
-bool start_unix(std::string cmd)
+// program's result file says when it is done. The command is Linux text (UTF-8, the paths as
+// unix_path gives them): read as code page 932, a Japanese name in it would be another name.
+bool start_unix(const std::string& command)
 {
-    cmd = "start.exe /unix " + cmd;
-    STARTUPINFOA si{};
+    std::string utf8 = "start.exe /unix " + command;
+    std::wstring cmd(utf8.size() + 1, L'\0');
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.c_str(), -1, &cmd[0],
+                             (int)cmd.size()))
+        return false;
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+    if (!CreateProcessW(NULL, &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
         return false;
     WaitForSingleObject(pi.hProcess, DROP_TIMEOUT_MS);
     CloseHandle(pi.hProcess);

@@ -379,3 +379,62 @@ TEST(HintPopup, ClosesByItselfAfterTheSetTime)
         EXPECT_TRUE(k.close());
     }
 }
+
+namespace {
+
+// Prints the screen and waits for its page; the program's boxes meanwhile, answered.
+std::vector<std::string> print_a_page(const std::string& dir, const Bytes& ini, bool* printed)
+{
+    write_file(ini_path(dir), ini);
+    std::set<std::string> pdfs = printed_pdfs();
+    Kavrel k(dir);
+    EXPECT_TRUE(k.ready());
+    press_keys({VK_SNAPSHOT});
+    std::vector<std::string> boxes = answer_boxes_until_idle(k);
+    std::string pdf = wait_for_new_pdf(pdfs, boxes.empty() ? 60000 : 0);
+    *printed = !pdf.empty();
+    if (*printed)
+        DeleteFileA(pdf.c_str());
+    EXPECT_TRUE(k.close());
+    return boxes;
+}
+
+}  // namespace
+
+// The device mode keeps 31 bytes of a printer's name. A printer of 40 characters still prints:
+// as the stored printer (found again as the one whose name begins with those 31), and as the
+// default printer (the print dialog names it whole).
+TEST(LongPrinterName, APrinterOfFortyCharactersPrintsStoredAndAsTheDefault)
+{
+    SKIP_WHERE_NOTHING_PRINTS();
+    const char* long_name = getenv("KAVREL_LONG_PRINTER");
+    ASSERT_TRUE(long_name && strlen(long_name) == 40)
+        << "KAVREL_LONG_PRINTER is not set (run under scripts/wine-session.sh)";
+    const std::string printer = long_name;
+    std::string dir = fresh_work_dir("long-printer-name");
+    {
+        SCOPED_TRACE("the stored printer");
+        Bytes ini = output_settings(dir, 0, 0, 1);
+        put_i32(ini, OFF_PRINTER_CHOICE, 1);
+        memcpy(&ini[OFF_DEVMODE], printer.data(), 31);  // what the device mode keeps
+        put_u16(ini, OFF_DM_SIZE, 156);
+        bool printed = false;
+        std::vector<std::string> boxes = print_a_page(dir, ini, &printed);
+        EXPECT_TRUE(boxes.empty()) << boxes[0];
+        EXPECT_TRUE(printed) << "no page";
+    }
+    {
+        SCOPED_TRACE("the default printer");
+        std::string session = session_printer();
+        ASSERT_TRUE(SetDefaultPrinterA(printer.c_str())) << GetLastError();
+        bool printed = false;
+        std::vector<std::string> boxes =
+            print_a_page(dir, output_settings(dir, 0, 0, 1), &printed);
+        SetDefaultPrinterA(session.c_str());
+        EXPECT_TRUE(boxes.empty()) << boxes[0];
+        EXPECT_TRUE(printed) << "no page";
+        Bytes ini = read_settings(dir);
+        EXPECT_EQ(std::string((const char*)&ini[OFF_DEVMODE]), printer.substr(0, 31))
+            << "the default printer was not the long-named one, or the stored record changed";
+    }
+}

@@ -353,7 +353,7 @@ TEST(SystemReport, WrittenBesideTheBmpAtEachOutputReplacingTheLastOne)
     ASSERT_TRUE(k.ready());
 
     press_keys({VK_SNAPSHOT});
-    ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u);
     std::string first = text_of(read_file(report));
     EXPECT_EQ(first.find("XXXX"), std::string::npos) << "the old report was not replaced";
     {
@@ -363,7 +363,7 @@ TEST(SystemReport, WrittenBesideTheBmpAtEachOutputReplacingTheLastOne)
 
     ASSERT_TRUE(k.idle());
     write_file(report, Bytes(60000, 'Y'));
-    ASSERT_GE(print_screen_to(dir + "\\OUT1.BMP").size(), 54u);
+    ASSERT_GE(print_screen_to(numbered_output(dir, 1)).size(), 54u);
     std::string second = text_of(read_file(report));
     EXPECT_EQ(second.find("YYYY"), std::string::npos) << "the second output left the file";
     EXPECT_TRUE(starts_with(second, "SYSTEM = ")) << second.substr(0, 40);
@@ -379,7 +379,7 @@ TEST(SystemReport, NoneWhenTheOptionIsOff)
     Kavrel k(dir);
     ASSERT_TRUE(k.ready());
     press_keys({VK_SNAPSHOT});
-    ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u);
     EXPECT_FALSE(file_exists(dir + "\\SYSINFO.TXT"));
     EXPECT_TRUE(k.close());
 }
@@ -394,13 +394,13 @@ TEST(MailHandOff, FileOutputStartsTheMailSenderAndABroadcastFollowsASecondLater)
     ASSERT_TRUE(k.ready());
 
     press_keys({VK_SNAPSHOT});
-    ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+    ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u);
     ASSERT_TRUE(catcher.wait(15000)) << "no broadcast of 1691 reached the test's window";
     EXPECT_EQ(caught.wparam, 0u);
     EXPECT_EQ(caught.lparam, 0);
 
     MailLog log = read_mail_log(dir);
-    EXPECT_EQ(log.command_line, dir + "\\SendKDUX.EXE " + dir + "\\OUT.LZH");
+    EXPECT_EQ(log.command_line, dir + "\\SendKDUX.EXE " + dir + "\\" + OUTPUT_STEM + ".LZH");
     EXPECT_EQ(log.folder, dir) << "the mail sender runs in the program's folder";
     // The program waits for the sender to take input, then a second; a loaded machine may take
     // longer to start the sender.
@@ -461,7 +461,7 @@ TEST(MailHandOff, NothingStartedWithoutCompressionForThePrinterAloneOrWithoutThe
             if (!pdf.empty())
                 DeleteFileA(pdf.c_str());
         } else {
-            ASSERT_GE(wait_for_bmp(dir + "\\OUT.BMP", OUTPUT_TIMEOUT_MS).size(), 54u);
+            ASSERT_GE(wait_for_bmp(numbered_output(dir, 0), OUTPUT_TIMEOUT_MS).size(), 54u);
         }
         // A launch happens inside the output, and the program waits there for the sender to
         // come up, which notes its start first; at exit it posts every notice still due.

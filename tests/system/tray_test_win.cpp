@@ -265,9 +265,9 @@ TEST(Tray, WindowIsHiddenAgainAfterEveryOutputAndTheProgramEndsFromTheTray)
     ASSERT_TRUE(wait_visible(main, false));
     ASSERT_TRUE(k.ready());
 
-    for (const char* name : {"\\OUT.BMP", "\\OUT1.BMP"}) {
-        SCOPED_TRACE(name);
-        EXPECT_GE(print_screen_to(dir + name).size(), 54u) << "no output";
+    for (int n : {0, 1}) {
+        SCOPED_TRACE(numbered_output(dir, n));
+        EXPECT_GE(print_screen_to(numbered_output(dir, n)).size(), 54u) << "no output";
         ASSERT_TRUE(k.idle());
         EXPECT_FALSE(IsWindowVisible(main)) << "the window stayed after the output";
         EXPECT_TRUE(icon_in_tray(main));

@@ -143,6 +143,29 @@ TEST(OutputNames, Numbering)
     for (int n = 1; n <= 999; n++)
         all.insert("D:\\OUT\\COPY" + std::to_string(n) + ".BMP");
     EXPECT_EQ(choose(name, 12, all), "<none>");
+
+    // Japanese names whose last byte is that of '\\' are numbered as any other.
+    EXPECT_EQ(numbered("C:\\一覧表\\ソフト表.BMP", 19, 1), "C:\\一覧表\\ソフト表1.BMP");
+}
+
+TEST(OutputNames, SiblingInTheSameFolder)
+{
+    auto sibling = [](const std::string& name) {
+        char out[OUTPUT_NAME_SIZE];
+        return sibling_output_name(name.c_str(), OUTPUT_WRITING_NAME, out) ? std::string(out)
+                                                                          : "<no fit>";
+    };
+    EXPECT_EQ(sibling("D:\\OUT\\COPY.BMP"), "D:\\OUT\\~KAVREL.TMP");
+    // 表 and ソ end in the byte of '\\': neither is the folder's end.
+    EXPECT_EQ(sibling("C:\\一覧表\\ソフト表.BMP"), "C:\\一覧表\\~KAVREL.TMP");
+    EXPECT_EQ(sibling("C:\\一覧表ソ.BMP"), "C:\\~KAVREL.TMP");
+    EXPECT_EQ(sibling("\\\\server\\share\\表\\A.BMP"), "\\\\server\\share\\表\\~KAVREL.TMP");
+    // No folder: the current one, also on a drive (D:COPY.BMP).
+    EXPECT_EQ(sibling("COPY.BMP"), "~KAVREL.TMP");
+    EXPECT_EQ(sibling("表.BMP"), "~KAVREL.TMP");
+    EXPECT_EQ(sibling("D:COPY.BMP"), "D:~KAVREL.TMP");
+    EXPECT_EQ(sibling(std::string(240, 'A') + "\\B.BMP").size(), 240u + 1 + 11);
+    EXPECT_EQ(sibling(std::string(244, 'A') + "\\B.BMP"), "<no fit>");
 }
 
 TEST(BmpLoadChecks, HeaderAndBounds)

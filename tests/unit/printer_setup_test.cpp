@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "print/printer_setup.h"
@@ -98,4 +99,57 @@ TEST(PrinterSetup, DevnamesAndOrientation)
     EXPECT_EQ(rec.printer_devmode[45], 0);
     set_stored_dm_size(rec, 156);
     EXPECT_EQ(stored_dm_size(rec), 156);
+}
+
+TEST(PrinterSetup, DevnamesGiveThePrintersWholeName)
+{
+    // Offsets in the head, then the driver, the device and the port, as PrintDlgA returns them.
+    const std::string name = "\\\\印刷サーバー表\\経理部の二階にある大きなカラー複合機";
+    std::vector<unsigned char> dn = {8, 0, 17, 0, 0, 0, 0, 0};
+    for (char c : std::string("winspool") + '\0' + name + '\0' + "LPT1:" + '\0')
+        dn.push_back((unsigned char)c);
+    dn[4] = (unsigned char)(17 + name.size() + 1);
+    char out[PRINTER_NAME_SIZE];
+    ASSERT_TRUE(devnames_device_name(dn.data(), dn.size(), out, sizeof out));
+    EXPECT_EQ(std::string(out), name);
+    // Without its terminator inside the block, beyond the block, or too long for `out`: none.
+    EXPECT_FALSE(devnames_device_name(dn.data(), 17 + name.size(), out, sizeof out));
+    EXPECT_EQ(out[0], '\0');
+    dn[2] = 200;
+    EXPECT_FALSE(devnames_device_name(dn.data(), dn.size(), out, sizeof out));
+    dn[2] = 17;
+    EXPECT_FALSE(devnames_device_name(dn.data(), dn.size(), out, name.size()));
+    EXPECT_FALSE(devnames_device_name(dn.data(), 7, out, sizeof out));
+}
+
+TEST(PrinterSetup, AStoredNameStandsForTheOnePrinterItBegins)
+{
+    const char forty[] = "kavrel-long-printer-name-of-forty-chars!";
+    const char cut[] = "kavrel-long-printer-name-of-for";  // the 31 bytes the device mode keeps
+    ASSERT_EQ(strlen(forty), 40u);
+    ASSERT_EQ(strlen(cut), 31u);
+    auto match = [](const char* stored, std::vector<const char*> installed, size_t* at) {
+        *at = 99;
+        return match_stored_printer(stored, installed.data(), installed.size(), at);
+    };
+    size_t at;
+    EXPECT_EQ(match(cut, {"PDF", forty, "kavrel-long"}, &at), PrinterMatch::ONE);
+    EXPECT_EQ(at, 1u);
+    // A name that fits is whole: a longer printer that begins with it is another printer.
+    EXPECT_EQ(match("PDF", {"PDF-2", "PDF"}, &at), PrinterMatch::ONE);
+    EXPECT_EQ(at, 1u);
+    EXPECT_EQ(match("PDF", {"PDF-2"}, &at), PrinterMatch::NONE);
+    // A cut name that two printers begin with, or none, names no printer.
+    EXPECT_EQ(match(cut, {forty, "kavrel-long-printer-name-of-forty-two"}, &at),
+              PrinterMatch::SEVERAL);
+    EXPECT_EQ(match(cut, {"kavrel-long-printer-name-of-fo"}, &at), PrinterMatch::NONE);
+    EXPECT_EQ(match("", {"PDF"}, &at), PrinterMatch::NONE);
+    // A printer of exactly the stored name, and no longer one: that printer.
+    EXPECT_EQ(match(cut, {"PDF", cut}, &at), PrinterMatch::ONE);
+    EXPECT_EQ(at, 1u);
+    // Two-byte characters: the device mode may keep 30 bytes when the 31st would split one.
+    const char japanese[] = "経理部の二階にある大きなカラー複合機";
+    std::string thirty(japanese, 30);
+    EXPECT_EQ(match(thirty.c_str(), {japanese}, &at), PrinterMatch::ONE);
+    EXPECT_FALSE(printer_name_continues(std::string(japanese, 28).c_str(), japanese));
 }
