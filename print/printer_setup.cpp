@@ -76,6 +76,14 @@ bool printer_name_continues(const char* stored, const char* full)
 PrinterMatch match_stored_printer(const char* stored, const char* const* installed, size_t count,
                                   size_t* found)
 {
+    // A printer of exactly the stored name is the one it always named, even where a longer
+    // name begins with it too.
+    for (size_t i = 0; i < count; i++) {
+        if (stored[0] != '\0' && strcmp(stored, installed[i]) == 0) {
+            *found = i;
+            return PrinterMatch::ONE;
+        }
+    }
     size_t matches = 0;
     for (size_t i = 0; i < count; i++) {
         if (printer_name_continues(stored, installed[i])) {

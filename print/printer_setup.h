@@ -49,7 +49,8 @@ bool printer_name_continues(const char* stored, const char* full);
 
 enum class PrinterMatch { ONE, NONE, SEVERAL };
 // Which of `count` installed printers' names `stored` stands for: a name shorter than
-// STORED_NAME_MAY_BE_CUT is whole and stands for itself; a longer one for the one printer whose
-// name begins with it (`*found` its index), none when no printer's does, several when more do.
+// STORED_NAME_MAY_BE_CUT is whole and stands for itself; a longer one for the printer of exactly
+// that name, else the one printer whose name begins with it (`*found` its index), none when no
+// printer's does, several when more do.
 PrinterMatch match_stored_printer(const char* stored, const char* const* installed, size_t count,
                                   size_t* found);

@@ -147,6 +147,9 @@ TEST(PrinterSetup, AStoredNameStandsForTheOnePrinterItBegins)
     // A printer of exactly the stored name, and no longer one: that printer.
     EXPECT_EQ(match(cut, {"PDF", cut}, &at), PrinterMatch::ONE);
     EXPECT_EQ(at, 1u);
+    // ... and also beside a longer one: the 31-character printer it always named.
+    EXPECT_EQ(match(cut, {forty, cut}, &at), PrinterMatch::ONE);
+    EXPECT_EQ(at, 1u);
     // Two-byte characters: the device mode may keep 30 bytes when the 31st would split one.
     const char japanese[] = "経理部の二階にある大きなカラー複合機";
     std::string thirty(japanese, 30);
