@@ -147,23 +147,20 @@ EOF
           echo "PostProcessing $session/pdf-done"
           echo "Log $session/printer-log"
         } >"$session/printer.conf"
-        step "writing the session's printer settings" "${as_root[@]}" \
-            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_PRINTER.conf"
-        own_printers+=("$KAVREL_PRINTER")
-        step "adding the session's printer" lpadmin -p "$KAVREL_PRINTER" \
-            -v "cups-pdf:/$KAVREL_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
-            -L "$session"
+        add_session_printer() {
+            step "writing the settings of $2" "${as_root[@]}" \
+                cp "$session/printer.conf" "/etc/cups/cups-pdf-$1.conf"
+            own_printers+=("$1")
+            step "adding $2" lpadmin -p "$1" -v "cups-pdf:/$1" -E \
+                -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd -L "$session"
+        }
+        add_session_printer "$KAVREL_PRINTER" "the session's printer"
         # A second one whose name (40 characters) is longer than a device mode keeps
         # (KAVREL_LONG_PRINTER), its pages landing beside the first one's. Wine lists the CUPS
         # printers once, when the session's first program starts: a test cannot add it later.
         KAVREL_LONG_PRINTER=$KAVREL_PRINTER-printer-of-a-long-name-xxxxxxxxxxxx
         KAVREL_LONG_PRINTER=${KAVREL_LONG_PRINTER:0:40}
-        step "writing the long-named printer's settings" "${as_root[@]}" \
-            cp "$session/printer.conf" "/etc/cups/cups-pdf-$KAVREL_LONG_PRINTER.conf"
-        own_printers+=("$KAVREL_LONG_PRINTER")
-        step "adding the long-named printer" lpadmin -p "$KAVREL_LONG_PRINTER" \
-            -v "cups-pdf:/$KAVREL_LONG_PRINTER" -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd \
-            -L "$session"
+        add_session_printer "$KAVREL_LONG_PRINTER" "the long-named printer"
         export KAVREL_LONG_PRINTER
         # Wine takes the default printer from CUPS, which takes a user's own from LPDEST.
         export LPDEST=$KAVREL_PRINTER
