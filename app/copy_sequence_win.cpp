@@ -151,9 +151,12 @@ static void accept(int id)
     main_state = ADJUSTING;
     refresh_status();
     GetWindowRect(main_window, &saved_main_rect);
-    // Its size kept: scaled to the display, it comes back as it was.
-    SetWindowPos(main_window, HWND_BOTTOM, -200, -200, saved_main_rect.right - saved_main_rect.left,
-                 saved_main_rect.bottom - saved_main_rect.top, SWP_HIDEWINDOW);
+    // Its size kept: scaled to the display, it comes back as it was. Wholly off the screen
+    // however large, should anything show it before the copy is taken.
+    const int width = saved_main_rect.right - saved_main_rect.left;
+    const int height = saved_main_rect.bottom - saved_main_rect.top;
+    SetWindowPos(main_window, HWND_BOTTOM, width < 200 ? -200 : -width,
+                 height < 200 ? -200 : -height, width, height, SWP_HIDEWINDOW);
     UpdateWindow(main_window);
     SetTimer(main_window, TIMER_CAPTURE_DELAY, CAPTURE_DELAY_MS, NULL);
 }
